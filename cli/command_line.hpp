@@ -1,0 +1,46 @@
+// The command line: three options fill Settings, and the dispatcher checks the sizes of the
+// chosen family and calls its generator once.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "generators/generators.hpp"
+
+// The family code; the values follow the order in which the keywords are tested.
+enum GraphType : std::int32_t {
+  GRAPH_NONE = 0,
+  GRAPH_GRID = 1,
+  GRAPH_FOLDED_GRID = 2,
+  GRAPH_PARTIAL_GRID = 3,
+  GRAPH_PARTIAL_FOLDED_GRID = 4,
+  GRAPH_CIRCLE = 5,
+  GRAPH_TREE = 6,
+  GRAPH_TORUS = 7,
+  GRAPH_CYLINDER = 8,
+  GRAPH_SIERPINSKI = 9,
+  GRAPH_HYPERCUBE = 10,
+  GRAPH_STAR = 11,
+  GRAPH_COMPLETEGRAPH = 12,
+  GRAPH_UNCONNECTED_COMPLETEGRAPH = 13,
+};
+
+struct Settings {
+  GraphType graph_type = GRAPH_NONE;
+  std::int32_t first_size = 0;
+  std::int32_t second_size = 0;
+  std::string output_name;
+};
+
+// Fills settings from the argument vector, element 0 included. Unrecognised arguments are
+// skipped silently; an option that is the last argument has no value and is ignored.
+// Returns 1, always.
+int parse_command_line(int argc, const char* const* argv, Settings& settings);
+
+// Checks the sizes the chosen family needs and runs its generator. Prints nothing itself: the
+// outcome carries the message of a failed check (its length is the status) or the error.
+Outcome dispatch_graph(const Settings& settings);
+
+// The decimal value of a size token: leading white space, one optional sign, then digits up to
+// the first non-digit. No digits give 0; a value past the 32-bit range saturates at its limit.
+std::int32_t read_size_token(std::string_view token);

@@ -1,0 +1,12 @@
+#include <cstdio>
+
+#include "cli/command_line.hpp"
+
+int main(int argc, char** argv) {
+  Settings settings;
+  parse_command_line(argc, argv, settings);
+  const Outcome outcome = dispatch_graph(settings);
+  if (!outcome.message.empty()) std::fputs(outcome.message.c_str(), stdout);
+  if (!outcome.error.empty()) std::fprintf(stderr, "%s\n", outcome.error.c_str());
+  return outcome.status;
+}

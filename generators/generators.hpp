@@ -1,0 +1,42 @@
+// One generator per family. Each works out its counts, writes its file through GraphFile in
+// vertex order, and closes it. The counts functions are separate so that the dispatcher and
+// the tests can ask how big a graph is without writing it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "graphfile/graph_file.hpp"
+
+// What a run hands back to main, the one place that prints and picks the exit status.
+struct Outcome {
+  int status = 0;       // the exit status; -1 (seen as 255) when the file failed
+  std::string message;  // for standard output: the message of a failed size check
+  std::string error;    // for standard error: why the run failed
+};
+
+// The vertex count and the edge figure of the counts line.
+struct GraphCounts {
+  std::int64_t vertices = 0;
+  std::int64_t edges = 0;
+};
+
+// Exit status of a run refused before any file is touched (sizes too large, no memory).
+inline constexpr int kStatusRefused = 1;
+
+inline Outcome refused(const std::string& why) {
+  return {kStatusRefused, {}, "famgen: " + why};
+}
+
+// Closes the file and turns its close status into the run's outcome.
+inline Outcome finish_graph_file(GraphFile& file) {
+  const int status = close_graph_file(file);
+  return {status, {}, file.error};
+}
+
+// Each counts function returns nothing when a figure of the graph (vertex count, edge figure
+// or largest vertex number) does not fit in a signed 64-bit integer.
+std::optional<GraphCounts> circle_counts(std::int32_t n);
+
+Outcome generate_circle(std::int32_t first_size, const std::string& output_name);

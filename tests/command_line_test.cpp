@@ -1,0 +1,273 @@
+#include "cli/command_line.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "tests/graph_reader.hpp"
+
+namespace {
+
+Settings parse(std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), "famgen");
+  std::vector<const char*> argv;
+  for (const std::string& argument : arguments)
+    argv.push_back(argument.c_str());
+  argv.push_back(nullptr);
+  Settings settings;
+  EXPECT_EQ(parse_command_line(static_cast<int>(arguments.size()), argv.data(), settings), 1);
+  return settings;
+}
+
+struct ParseCase {
+  std::vector<std::string> arguments;
+  GraphType type;
+  std::int32_t first_size;
+  std::int32_t second_size;
+  std::string output_name;
+};
+
+std::string joined(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& argument : arguments) {
+    if (!text.empty()) text += ' ';
+    text.append(argument, 0, 40);
+  }
+  return text;
+}
+
+void PrintTo(const ParseCase& c, std::ostream* out) {
+  *out << joined(c.arguments);
+}
+
+class ParseTest : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTest, FillsSettings) {
+  const ParseCase& c = GetParam();
+  const Settings settings = parse(c.arguments);
+  EXPECT_EQ(settings.graph_type, c.type);
+  EXPECT_EQ(settings.first_size, c.first_size);
+  EXPECT_EQ(settings.second_size, c.second_size);
+  EXPECT_EQ(settings.output_name, c.output_name);
+}
+
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ParseTest,
+    testing::Values(
+        ParseCase{{}, GRAPH_NONE, 0, 0, ""},
+        ParseCase{{"-graphtype", "torus", "-size", "3,4", "-out", "t"}, GRAPH_TORUS, 3, 4, "t"},
+        // Prefix matches, over the option's and the keyword's own length.
+        ParseCase{
+            {"-graphtype", "gridfoo", "-sizes", "3,4", "-output", "g"}, GRAPH_GRID, 3, 4, "g"},
+        ParseCase{{"-graphtype=grid", "circle", "-size", "3"}, GRAPH_CIRCLE, 3, 0, ""},
+        ParseCase{{"-graphtype", "circles"}, GRAPH_CIRCLE, 0, 0, ""},
+        ParseCase{{"-graphtype", "Grid"}, GRAPH_NONE, 0, 0, ""},
+        ParseCase{{"-graphtype", "gri"}, GRAPH_NONE, 0, 0, ""},
+        ParseCase{{"-graphtype", "partial_folded_grid"}, GRAPH_PARTIAL_FOLDED_GRID, 0, 0, ""},
+        ParseCase{{"-graphtype", "completegraph"}, GRAPH_COMPLETEGRAPH, 0, 0, ""},
+        ParseCase{
+            {"-graphtype", "unconnected_completegraph"}, GRAPH_UNCONNECTED_COMPLETEGRAPH, 0, 0, ""},
+        ParseCase{{"-graphtype", "hypercube"}, GRAPH_HYPERCUBE, 0, 0, ""},
+        // A value that matches nothing keeps the earlier type.
+        ParseCase{{"-graphtype", "circle", "-graphtype", "bogus"}, GRAPH_CIRCLE, 0, 0, ""},
+        // Values are consumed whatever they hold and never read as options.
+        ParseCase{{"-graphtype", "-size", "4", "circle", "-out", "c"}, GRAPH_NONE, 0, 0, "c"},
+        ParseCase{{"-out", "-graphtype"}, GRAPH_NONE, 0, 0, "-graphtype"},
+        // Sizes: both in one argument; delimiters " ,\t\n" in any run.
+        ParseCase{{"-size", "3", "4"}, GRAPH_NONE, 3, 0, ""},
+        ParseCase{{"-size", "3 4"}, GRAPH_NONE, 3, 4, ""},
+        ParseCase{{"-size", ",5"}, GRAPH_NONE, 5, 0, ""},
+        ParseCase{{"-size", " ,\t3,,\n4, "}, GRAPH_NONE, 3, 4, ""},
+        ParseCase{{"-size", "3,4,5"}, GRAPH_NONE, 3, 4, ""},
+        ParseCase{{"-size", ",,"}, GRAPH_NONE, 0, 0, ""},
+        ParseCase{{"-size", "4x,3.9"}, GRAPH_NONE, 4, 3, ""},
+        ParseCase{{"-size", "x4,-2"}, GRAPH_NONE, 0, -2, ""},
+        ParseCase{{"-size", "+7,\v\r-8"}, GRAPH_NONE, 7, -8, ""},
+        ParseCase{{"-size", "--3,+-4"}, GRAPH_NONE, 0, 0, ""},
+        // Later occurrences overwrite only what they set.
+        ParseCase{{"-size", "3,4", "-size", "5", "-graphtype", "torus", "-out", "a", "-out", "b"},
+                  GRAPH_TORUS,
+                  5,
+                  4,
+                  "b"},
+        ParseCase{{"-out", "a", "-out", " \t "}, GRAPH_NONE, 0, 0, "a"},
+        // The name is the value's first word, of any length.
+        ParseCase{{"-out", "  my graph.txt"}, GRAPH_NONE, 0, 0, "my"},
+        ParseCase{{"-out", std::string(300, 'n')}, GRAPH_NONE, 0, 0, std::string(300, 'n')},
+        // Saturation at the 32-bit limits.
+        ParseCase{{"-size", "2147483647,-2147483648"}, GRAPH_NONE, kMax, kMin, ""},
+        ParseCase{{"-size", "2147483648,-2147483649"}, GRAPH_NONE, kMax, kMin, ""},
+        ParseCase{{"-size", "99999999999999999999999,-99999999999999999999999"},
+                  GRAPH_NONE,
+                  kMax,
+                  kMin,
+                  ""},
+        // An option that is the last argument has no value and is ignored.
+        ParseCase{{"-graphtype", "circle", "-size", "4", "-out"}, GRAPH_CIRCLE, 4, 0, ""},
+        ParseCase{{"-out", "c", "-size"}, GRAPH_NONE, 0, 0, "c"},
+        ParseCase{{"-graphtype"}, GRAPH_NONE, 0, 0, ""}));
+
+TEST(ParseCommandLine, ExaminesElementZeroLikeAnyOther) {
+  const char* argv[] = {"-graphtype", "star", "-size", "5", nullptr};
+  Settings settings;
+  parse_command_line(4, argv, settings);
+  EXPECT_EQ(settings.graph_type, GRAPH_STAR);
+  EXPECT_EQ(settings.first_size, 5);
+}
+
+// A failed check prints its message, whose length is the status, and touches no file.
+struct RefusalCase {
+  std::string type;
+  std::string sizes;
+  std::string message;
+};
+
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+  *out << c.type << " " << c.sizes;
+}
+
+class SizeCheckTest : public testing::TestWithParam<RefusalCase> {};
+
+TEST_P(SizeCheckTest, PrintsMessageAndTouchesNoFile) {
+  const RefusalCase& c = GetParam();
+  const ScratchFolder folder;
+  const std::string out = folder.path("g").string();
+  const Outcome outcome =
+      dispatch_graph(parse({"-graphtype", c.type, "-size", c.sizes, "-out", out}));
+  EXPECT_EQ(outcome.message, c.message);
+  EXPECT_EQ(outcome.status, static_cast<int>(c.message.size()));
+  EXPECT_TRUE(outcome.error.empty());
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+const std::string kGrid = "One or more grid dimensions are not available. Exiting.\n";
+const std::string kComplete = "setting is error. Exiting.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, SizeCheckTest,
+    testing::Values(
+        RefusalCase{"grid", "3 x4", kGrid}, RefusalCase{"grid", "3", kGrid},
+        RefusalCase{"grid", "0,4", kGrid}, RefusalCase{"folded_grid", "4,0", kGrid},
+        RefusalCase{"partial_grid", "-1,4", kGrid},
+        RefusalCase{"partial_folded_grid", "4,-1", kGrid},
+        RefusalCase{"circle", "abc", "Circle perimeter is not available. Exiting.\n"},
+        RefusalCase{"circle", "-5", "Circle perimeter is not available. Exiting.\n"},
+        RefusalCase{"tree", "0", "Tree depth is not available. Exiting.\n"},
+        RefusalCase{"torus", ",5", "One or more torus dimensions are not available. Exiting.\n"},
+        RefusalCase{"cylinder", "5",
+                    "One or more cylinder dimensions are not available. Exiting.\n"},
+        RefusalCase{"sierpinski", "0", "Sierpinski depth is not available. Exiting.\n"},
+        RefusalCase{"hypercube", "1", "Hyper-cube dimension is not correct. Exiting.\n"},
+        RefusalCase{"star", "2", "Star size must be greatwer than 2. Exiting.\n"},
+        RefusalCase{"completegraph", "0,5", kComplete},
+        RefusalCase{"unconnected_completegraph", "3", kComplete},
+        RefusalCase{"unconnected_completegraph", "0,3", kComplete}));
+
+TEST(DispatchGraph, MessageLengthsAreTheDocumentedStatuses) {
+  const std::vector<std::pair<std::string, int>> expected = {
+      {"grid", 56},       {"circle", 44},    {"tree", 38}, {"torus", 57},        {"cylinder", 60},
+      {"sierpinski", 44}, {"hypercube", 46}, {"star", 44}, {"completegraph", 27}};
+  for (const auto& [type, status] : expected) {
+    EXPECT_EQ(dispatch_graph(parse({"-graphtype", type, "-size", "-9,-9"})).status, status) << type;
+  }
+}
+
+TEST(DispatchGraph, NoTypeEndsSilentlyWithoutTouchingTheFile) {
+  const ScratchFolder folder;
+  const std::string out = folder.path("g").string();
+  for (const auto& arguments :
+       std::vector<std::vector<std::string>>{{"-graphtype", "Grid", "-size", "3,4", "-out", out},
+                                             {"-graphtype=circle", "-size", "3", "-out", out},
+                                             {"-graphtype", "-size", "4", "circle", "-out", out},
+                                             {"-size", "3", "-out", out}}) {
+    const Outcome outcome = dispatch_graph(parse(arguments));
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(outcome.message.empty());
+    EXPECT_TRUE(outcome.error.empty());
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+}
+
+TEST(DispatchGraph, FailedCheckLeavesAnExistingFileUntouched) {
+  const ScratchFolder folder;
+  const auto out = folder.path("keep");
+  {
+    std::ofstream existing(out);
+    existing << "old contents\n";
+  }
+  const Outcome outcome = dispatch_graph(parse({"-graphtype", "star", "-size", "2", "-out", out}));
+  EXPECT_EQ(outcome.status, 44);
+  EXPECT_EQ(read_file(out), "old contents\n");
+}
+
+TEST(DispatchGraph, RepeatedOptionsActInTurn) {
+  const ScratchFolder folder;
+  const std::string last = folder.path("b").string();
+  const Outcome outcome =
+      dispatch_graph(parse({"-graphtype", "circle", "-graphtype", "bogus", "-size", "9", "-size",
+                            "3", "-out", folder.path("a").string(), "-out", last}));
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(read_file(last), "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.path("a")));
+}
+
+// The program itself: what reaches standard output and standard error, and the exit status.
+struct ProcessCase {
+  std::vector<std::string> arguments;
+  int exit_status;
+  std::string standard_output;
+  bool error_expected;
+};
+
+void PrintTo(const ProcessCase& c, std::ostream* out) {
+  *out << joined(c.arguments);
+}
+
+class ProcessTest : public testing::TestWithParam<ProcessCase> {};
+
+TEST_P(ProcessTest, PrintsAndExitsAsDocumented) {
+  const ProcessCase& c = GetParam();
+  const ProcessResult result = run_famgen(c.arguments);
+  EXPECT_EQ(result.exit_status, c.exit_status);
+  EXPECT_EQ(result.standard_output, c.standard_output);
+  if (c.error_expected) {
+    EXPECT_EQ(std::count(result.standard_error.begin(), result.standard_error.end(), '\n'), 1)
+        << result.standard_error;
+  } else {
+    EXPECT_EQ(result.standard_error, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, ProcessTest,
+    testing::Values(
+        ProcessCase{{}, 0, "", false}, ProcessCase{{"--help"}, 0, "", false},
+        ProcessCase{{"-graphtype", "grid", "-size", "3", "4", "-out", "/nonexistent/g"},
+                    56,
+                    "One or more grid dimensions are not available. Exiting.\n",
+                    false},
+        ProcessCase{{"-graphtype", "star", "-size", "2", "-out", "/nonexistent/s"},
+                    44,
+                    "Star size must be greatwer than 2. Exiting.\n",
+                    false},
+        ProcessCase{{"-graphtype", "circle", "-size", "3", "-out", "/dev/stdout"},
+                    0,
+                    "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n",
+                    false},
+        // The file cannot be opened or written: one line on standard error, status 255.
+        ProcessCase{
+            {"-graphtype", "circle", "-size", "3", "-out", "/nonexistent/c"}, 255, "", true},
+        ProcessCase{{"-graphtype", "circle", "-size", "3"}, 255, "", true},
+        ProcessCase{{"-graphtype", "circle", "-size", "3", "-out", "/dev/full"}, 255, "", true},
+        ProcessCase{
+            {"-graphtype", "circle", "-size", "200000", "-out", "/dev/full"}, 255, "", true}));
+
+}  // namespace

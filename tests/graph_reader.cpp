@@ -1,0 +1,192 @@
+#include "tests/graph_reader.hpp"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <utility>
+
+namespace {
+
+// Splits at "\n"; the text must end with one, so the piece after the last is dropped.
+std::vector<std::string> split_lines(const std::string& text, ReadGraph& graph) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      graph.format_faults.push_back("the last line has no line end");
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Reads "%d"-formed numbers separated by single spaces; trailing_space tells whether the line
+// ends with one space after its last number.
+std::vector<std::int64_t> parse_numbers(const std::string& line, bool& trailing_space,
+                                        std::vector<std::string>& faults) {
+  std::vector<std::int64_t> numbers;
+  trailing_space = false;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    const std::size_t end = std::min(line.find(' ', i), line.size());
+    const std::string word = line.substr(i, end - i);
+    const bool negative = !word.empty() && word[0] == '-';
+    const std::string digits = negative ? word.substr(1) : word;
+    const bool well_formed =
+        !digits.empty() &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+        (digits == "0" || digits[0] != '0') && !(negative && digits == "0");
+    if (!well_formed) {
+      faults.push_back("not a number as %d writes it: '" + word + "' in '" + line + "'");
+      return numbers;
+    }
+    numbers.push_back(std::stoll(word));
+    if (end == line.size()) return numbers;
+    if (end + 1 == line.size()) {
+      trailing_space = true;
+      return numbers;
+    }
+    i = end + 1;
+  }
+  return numbers;
+}
+
+}  // namespace
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  return contents.str();
+}
+
+ReadGraph parse_graph(const std::string& text, bool has_heading) {
+  ReadGraph graph;
+  graph.has_heading = has_heading;
+  const std::vector<std::string> lines = split_lines(text, graph);
+  std::size_t first_vertex_line = 0;
+  if (has_heading) {
+    if (lines.size() < 2 || lines[0].rfind("% ", 0) != 0) {
+      graph.format_faults.push_back("no comment line and counts line");
+      return graph;
+    }
+    graph.comment_line = lines[0];
+    bool trailing = false;
+    const std::vector<std::int64_t> counts = parse_numbers(lines[1], trailing, graph.format_faults);
+    if (counts.size() != 2) {
+      graph.format_faults.push_back("the counts line does not hold two numbers: " + lines[1]);
+      return graph;
+    }
+    graph.vertex_count = counts[0];
+    graph.edge_figure = counts[1];
+    graph.counts_line_trailing_space = trailing;
+    first_vertex_line = 2;
+  }
+  for (std::size_t k = first_vertex_line; k < lines.size(); ++k) {
+    bool trailing = false;
+    graph.adjacency.push_back(parse_numbers(lines[k], trailing, graph.format_faults));
+  }
+  if (!has_heading) graph.vertex_count = static_cast<std::int64_t>(graph.adjacency.size());
+  return graph;
+}
+
+std::vector<std::string> check_graph(const ReadGraph& graph, bool check_edge_figure,
+                                     std::int64_t edge_figure_factor) {
+  std::vector<std::string> faults = graph.format_faults;
+  const std::int64_t vertex_count = graph.vertex_count;
+  if (static_cast<std::int64_t>(graph.adjacency.size()) != vertex_count) {
+    faults.push_back("vertex lines: " + std::to_string(graph.adjacency.size()) + ", expected " +
+                     std::to_string(vertex_count));
+    return faults;
+  }
+  // Each entry v on u's line is the arc (u, v); the graph is undirected exactly when the arcs
+  // and the reversed arcs are the same multiset.
+  std::vector<std::pair<std::int64_t, std::int64_t>> arcs;
+  std::vector<std::pair<std::int64_t, std::int64_t>> reversed;
+  for (std::int64_t u = 1; u <= vertex_count; ++u) {
+    for (const std::int64_t v : graph.adjacency[static_cast<std::size_t>(u - 1)]) {
+      if (v < 1 || v > vertex_count) {
+        faults.push_back("vertex " + std::to_string(u) + " lists " + std::to_string(v) +
+                         ", outside 1.." + std::to_string(vertex_count));
+        continue;
+      }
+      arcs.emplace_back(u, v);
+      reversed.emplace_back(v, u);
+    }
+  }
+  std::sort(arcs.begin(), arcs.end());
+  std::sort(reversed.begin(), reversed.end());
+  if (arcs != reversed) {
+    const auto mismatch = std::mismatch(arcs.begin(), arcs.end(), reversed.begin());
+    std::string where = "edges not listed at both ends";
+    if (mismatch.first != arcs.end()) {
+      where += ", first near " + std::to_string(mismatch.first->first) + "-" +
+               std::to_string(mismatch.first->second);
+    }
+    faults.push_back(where);
+  }
+  if (check_edge_figure && graph.has_heading &&
+      static_cast<std::int64_t>(arcs.size()) * edge_figure_factor != 2 * graph.edge_figure) {
+    faults.push_back("edge figure " + std::to_string(graph.edge_figure) + " against " +
+                     std::to_string(arcs.size()) + " entries");
+  }
+  return faults;
+}
+
+bool has_self_loop(const ReadGraph& graph) {
+  for (std::size_t k = 0; k < graph.adjacency.size(); ++k) {
+    const auto& line = graph.adjacency[k];
+    if (std::find(line.begin(), line.end(), static_cast<std::int64_t>(k + 1)) != line.end()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool has_repeated_neighbour(const ReadGraph& graph) {
+  for (auto line : graph.adjacency) {
+    std::sort(line.begin(), line.end());
+    if (std::adjacent_find(line.begin(), line.end()) != line.end()) return true;
+  }
+  return false;
+}
+
+ScratchFolder::ScratchFolder() {
+  std::random_device random;
+  root_ = std::filesystem::temp_directory_path() /
+          ("famgen-test-" + std::to_string(random()) + std::to_string(random()));
+  std::filesystem::create_directories(root_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+ProcessResult run_famgen(const std::vector<std::string>& arguments) {
+  const ScratchFolder capture;
+  std::string command = FAMGEN_BINARY;
+  for (const std::string& argument : arguments) {
+    std::string quoted = "'";
+    for (const char c : argument)
+      quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += " " + quoted + "'";
+  }
+  const auto out = capture.path("stdout");
+  const auto err = capture.path("stderr");
+  command += " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+  const int raw = std::system(command.c_str());
+  ProcessResult result;
+  result.exit_status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.standard_output = read_file(out);
+  result.standard_error = read_file(err);
+  return result;
+}

@@ -1,0 +1,59 @@
+// Reads a written graph file back, and checks what every graph file must satisfy.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct ReadGraph {
+  bool has_heading = true;   // false for "completegraph", whose file is vertex lines alone
+  std::string comment_line;  // without its line end
+  std::int64_t vertex_count = 0;
+  std::int64_t edge_figure = 0;
+  bool counts_line_trailing_space = false;
+  // adjacency[k - 1] lists the neighbours of vertex k as written, in order.
+  std::vector<std::vector<std::int64_t>> adjacency;
+  // Faults of form found while reading (a number that is not "%d", a double space, a missing
+  // line end); empty for a well-formed file.
+  std::vector<std::string> format_faults;
+};
+
+std::string read_file(const std::filesystem::path& path);
+
+// Parses text in the graph file layout. has_heading false reads vertex lines only.
+ReadGraph parse_graph(const std::string& text, bool has_heading = true);
+
+// Every entry lies in 1..V, the lines number V, each edge u-v stands as often on u's line as
+// on v's, and (when check_edge_figure) the edge figure is half the number of entries, times
+// edge_figure_factor (2 for the doubled figure of the unconnected complete graphs). Returns
+// the faults found, empty when none.
+std::vector<std::string> check_graph(const ReadGraph& graph, bool check_edge_figure = true,
+                                     std::int64_t edge_figure_factor = 1);
+
+// Whether any line names its own vertex, or names a neighbour twice.
+bool has_self_loop(const ReadGraph& graph);
+bool has_repeated_neighbour(const ReadGraph& graph);
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  std::filesystem::path path(const std::string& name) const { return root_ / name; }
+
+ private:
+  std::filesystem::path root_;
+};
+
+struct ProcessResult {
+  int exit_status = -1;
+  std::string standard_output;
+  std::string standard_error;
+};
+
+// Runs the famgen binary with the arguments (after the program name) through the shell,
+// with standard output and standard error captured.
+ProcessResult run_famgen(const std::vector<std::string>& arguments);
