@@ -155,7 +155,16 @@ Outcome dispatch_graph(const Settings& settings) {
 
   const std::int32_t first = settings.first_size;
   const std::string& name = settings.output_name;
+  const std::int32_t second = settings.second_size;
   switch (settings.graph_type) {
+    case GRAPH_GRID:
+      return generate_grid(first, second, name, 0, 0);
+    case GRAPH_FOLDED_GRID:
+      return generate_grid(first, second, name, 1, 0);
+    case GRAPH_PARTIAL_GRID:
+      return generate_grid(first, second, name, 0, 1);
+    case GRAPH_PARTIAL_FOLDED_GRID:
+      return generate_grid(first, second, name, 1, 1);
     case GRAPH_CIRCLE:
       return generate_circle(first, name);
     default:

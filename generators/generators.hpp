@@ -40,3 +40,9 @@ inline Outcome finish_graph_file(GraphFile& file) {
 std::optional<GraphCounts> circle_counts(std::int32_t n);
 
 Outcome generate_circle(std::int32_t first_size, const std::string& output_name);
+
+// R rows of W vertices; folded and partial are 0 or 1.
+std::optional<GraphCounts> grid_counts(std::int32_t rows, std::int32_t row_length, bool folded,
+                                       bool partial);
+Outcome generate_grid(std::int32_t first_size, std::int32_t second_size,
+                      const std::string& output_name, int folded, int partial);

@@ -190,3 +190,44 @@ ProcessResult run_famgen(const std::vector<std::string>& arguments) {
   result.standard_error = read_file(err);
   return result;
 }
+
+namespace {
+
+std::vector<std::vector<std::string>> split_compact(const std::string& slash_separated) {
+  // n slashes separate n + 1 lines, so "" is one empty line.
+  std::vector<std::vector<std::string>> lines;
+  std::size_t start = 0;
+  while (start <= slash_separated.size()) {
+    const std::size_t end = std::min(slash_separated.find('/', start), slash_separated.size());
+    std::istringstream words(slash_separated.substr(start, end - start));
+    start = end + 1;
+    std::vector<std::string> numbers;
+    std::string word;
+    while (words >> word)
+      numbers.push_back(word);
+    lines.push_back(numbers);
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string list_vertex_lines(const std::string& slash_separated) {
+  std::string text;
+  for (const auto& numbers : split_compact(slash_separated)) {
+    for (const std::string& number : numbers)
+      text += number + " ";
+    text += "\n";
+  }
+  return text;
+}
+
+std::string fixed_vertex_lines(const std::string& slash_separated) {
+  std::string text;
+  for (const auto& numbers : split_compact(slash_separated)) {
+    for (std::size_t k = 0; k < numbers.size(); ++k)
+      text += (k ? " " : "") + numbers[k];
+    text += "\n";
+  }
+  return text;
+}

@@ -57,3 +57,19 @@ struct ProcessResult {
 // Runs the famgen binary with the arguments (after the program name) through the shell,
 // with standard output and standard error captured.
 ProcessResult run_famgen(const std::vector<std::string>& arguments);
+
+// Expected vertex lines written compactly: "2 4 / 1 3 5 / " gives "2 4 \n1 3 5 \n\n" as list
+// lines (each number followed by a space; an empty entry is an empty line) or, with
+// fixed_vertex_lines, "2 4\n1 3 5\n".
+std::string list_vertex_lines(const std::string& slash_separated);
+std::string fixed_vertex_lines(const std::string& slash_separated);
+
+// Runs a generator into a scratch file and returns its bytes; the generator must succeed.
+template <typename Generate>
+std::string generated_file(Generate generate) {
+  const ScratchFolder folder;
+  const auto path = folder.path("graph");
+  const auto outcome = generate(path.string());
+  if (outcome.status != 0 || !outcome.error.empty()) return "generator failed: " + outcome.error;
+  return read_file(path);
+}
