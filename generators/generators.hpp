@@ -46,3 +46,26 @@ std::optional<GraphCounts> grid_counts(std::int32_t rows, std::int32_t row_lengt
                                        bool partial);
 Outcome generate_grid(std::int32_t first_size, std::int32_t second_size,
                       const std::string& output_name, int folded, int partial);
+
+std::optional<GraphCounts> star_counts(std::int32_t n);
+Outcome generate_star(std::int32_t first_size, const std::string& output_name);
+
+// A rings of B vertices.
+std::optional<GraphCounts> torus_counts(std::int32_t rings, std::int32_t ring_length);
+Outcome generate_torus(std::int32_t first_size, std::int32_t second_size,
+                       const std::string& output_name);
+std::optional<GraphCounts> cylinder_counts(std::int32_t rings, std::int32_t ring_length);
+Outcome generate_cylinder(std::int32_t first_size, std::int32_t second_size,
+                          const std::string& output_name);
+
+std::optional<GraphCounts> binary_tree_counts(std::int32_t depth);
+Outcome generate_binary_tree(std::int32_t first_size, const std::string& output_name);
+
+std::optional<GraphCounts> hypercube_counts(std::int32_t dimension);
+Outcome generate_hypercube(std::int32_t first_size, const std::string& output_name);
+
+// graph_count complete graphs of graph_size vertices; the edge figure is twice the edges.
+std::optional<GraphCounts> complete_graphs_counts(std::int32_t graph_size,
+                                                  std::int32_t graph_count);
+Outcome generate_complete_graphs(std::int32_t first_size, std::int32_t second_size,
+                                 const std::string& output_name, bool header_suppressed);
