@@ -167,6 +167,20 @@ Outcome dispatch_graph(const Settings& settings) {
       return generate_grid(first, second, name, 1, 1);
     case GRAPH_CIRCLE:
       return generate_circle(first, name);
+    case GRAPH_TREE:
+      return generate_binary_tree(first, name);
+    case GRAPH_TORUS:
+      return generate_torus(first, second, name);
+    case GRAPH_CYLINDER:
+      return generate_cylinder(first, second, name);
+    case GRAPH_HYPERCUBE:
+      return generate_hypercube(first, name);
+    case GRAPH_STAR:
+      return generate_star(first, name);
+    case GRAPH_COMPLETEGRAPH:
+      return generate_complete_graphs(first, second, name, true);
+    case GRAPH_UNCONNECTED_COMPLETEGRAPH:
+      return generate_complete_graphs(first, second, name, false);
     default:
       return {1,
               {},

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -269,5 +270,53 @@ INSTANTIATE_TEST_SUITE_P(
         ProcessCase{{"-graphtype", "circle", "-size", "3", "-out", "/dev/full"}, 255, "", true},
         ProcessCase{
             {"-graphtype", "circle", "-size", "200000", "-out", "/dev/full"}, 255, "", true}));
+
+}  // namespace
+
+namespace {
+
+// Each keyword reaches its own generator with the sizes and flags of the dispatch table: the
+// file dispatch writes equals the one the generator writes when called directly.
+struct RoutingCase {
+  std::string type;
+  std::string sizes;
+  std::function<Outcome(const std::string&)> generate;
+};
+
+void PrintTo(const RoutingCase& c, std::ostream* out) {
+  *out << c.type << " " << c.sizes;
+}
+
+class RoutingTest : public testing::TestWithParam<RoutingCase> {};
+
+TEST_P(RoutingTest, KeywordCallsItsGenerator) {
+  const RoutingCase& c = GetParam();
+  const std::string via_dispatch = generated_file([&](const std::string& name) {
+    return dispatch_graph(parse({"-graphtype", c.type, "-size", c.sizes, "-out", name}));
+  });
+  EXPECT_EQ(via_dispatch, generated_file(c.generate));
+  EXPECT_EQ(via_dispatch.rfind("generator failed", 0), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keywords, RoutingTest,
+    testing::Values(
+        RoutingCase{"grid", "4,5", [](auto& n) { return generate_grid(4, 5, n, 0, 0); }},
+        RoutingCase{"folded_grid", "4,5", [](auto& n) { return generate_grid(4, 5, n, 1, 0); }},
+        RoutingCase{"partial_grid", "6,5", [](auto& n) { return generate_grid(6, 5, n, 0, 1); }},
+        RoutingCase{"partial_folded_grid", "6,5",
+                    [](auto& n) { return generate_grid(6, 5, n, 1, 1); }},
+        RoutingCase{"circle", "5,7", [](auto& n) { return generate_circle(5, n); }},
+        RoutingCase{"tree", "4", [](auto& n) { return generate_binary_tree(4, n); }},
+        RoutingCase{"torus", "3,4", [](auto& n) { return generate_torus(3, 4, n); }},
+        RoutingCase{"cylinder", "3,4", [](auto& n) { return generate_cylinder(3, 4, n); }},
+        RoutingCase{"hypercube", "3", [](auto& n) { return generate_hypercube(3, n); }},
+        RoutingCase{"star", "5,7", [](auto& n) { return generate_star(5, n); }},
+        RoutingCase{"completegraph", "3",
+                    [](auto& n) { return generate_complete_graphs(3, 0, n, true); }},
+        RoutingCase{"completegraph", "3,2",
+                    [](auto& n) { return generate_complete_graphs(3, 2, n, true); }},
+        RoutingCase{"unconnected_completegraph", "3,2",
+                    [](auto& n) { return generate_complete_graphs(3, 2, n, false); }}));
 
 }  // namespace

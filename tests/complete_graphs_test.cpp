@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "generators/generators.hpp"
@@ -79,6 +81,25 @@ TEST(CompleteGraphs, FiguresPastSixtyFourBitsAreRefused) {
   EXPECT_EQ(outcome.status, 1);
   EXPECT_FALSE(outcome.error.empty());
   EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CompleteGraphs, NoGraphsStillCreatesAndEmptiesTheFile) {
+  const ScratchFolder folder;
+  const auto path = folder.path("k");
+  {
+    std::ofstream old(path);
+    old << "old contents\n";
+  }
+  const Outcome outcome = generate_complete_graphs(3, 0, path.string(), true);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(std::filesystem::file_size(path), 0u);
+  EXPECT_EQ(generate_complete_graphs(3, 0, folder.path("new").string(), true).status, 0);
+  EXPECT_TRUE(std::filesystem::exists(folder.path("new")));
 }
 
 }  // namespace
