@@ -181,10 +181,10 @@ Outcome dispatch_graph(const Settings& settings) {
       return generate_complete_graphs(first, second, name, true);
     case GRAPH_UNCONNECTED_COMPLETEGRAPH:
       return generate_complete_graphs(first, second, name, false);
-    default:
-      return {1,
-              {},
-              "famgen: the family \"" + std::string(family.keyword) +
-                  "\" is not available in this build"};
+    case GRAPH_SIERPINSKI:
+      return generate_sierpinski(first, name);
+    case GRAPH_NONE:
+      break;
   }
+  return {};
 }

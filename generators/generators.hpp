@@ -69,3 +69,21 @@ std::optional<GraphCounts> complete_graphs_counts(std::int32_t graph_size,
                                                   std::int32_t graph_count);
 Outcome generate_complete_graphs(std::int32_t first_size, std::int32_t second_size,
                                  const std::string& output_name, bool header_suppressed);
+
+// The neighbours of one Sierpinski vertex: count of them in neighbours[0 .. count - 1], out of
+// four slots.
+struct NeighbourList {
+  std::int32_t count;
+  std::int32_t* neighbours;
+};
+
+// What the subdivision works on: the lists by vertex number, and the last number handed out.
+struct SierpinskiStore {
+  NeighbourList** index;
+  std::int32_t next_vertex;  // 3 before a build, since the corners are 1, 2 and 3
+};
+
+std::optional<GraphCounts> sierpinski_counts(std::int32_t depth);
+void sierpinski_subdivide(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t depth,
+                          SierpinskiStore& store);
+Outcome generate_sierpinski(std::int32_t first_size, const std::string& output_name);

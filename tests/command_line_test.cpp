@@ -312,6 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
         RoutingCase{"cylinder", "3,4", [](auto& n) { return generate_cylinder(3, 4, n); }},
         RoutingCase{"hypercube", "3", [](auto& n) { return generate_hypercube(3, n); }},
         RoutingCase{"star", "5,7", [](auto& n) { return generate_star(5, n); }},
+        RoutingCase{"sierpinski", "2", [](auto& n) { return generate_sierpinski(2, n); }},
         RoutingCase{"completegraph", "3",
                     [](auto& n) { return generate_complete_graphs(3, 0, n, true); }},
         RoutingCase{"completegraph", "3,2",

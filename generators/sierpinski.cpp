@@ -1,0 +1,100 @@
+// The Sierpinski graph: the triangle (1, 2, 3) subdivided depth times into its three corner
+// triangles. The one family built in memory first: vertex numbers are handed out in pre-order
+// of the subdivision, and a vertex's neighbours come from the two smallest triangles it joins.
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "generators/generators.hpp"
+
+namespace {
+
+constexpr std::int32_t kDeepestStoredDepth = 19;  // depth 20 has more than 2^31 - 1 vertices
+
+std::int64_t power_of_three(std::int32_t exponent) {
+  std::int64_t power = 1;
+  for (std::int32_t i = 0; i < exponent; ++i)
+    power *= 3;
+  return power;
+}
+
+}  // namespace
+
+std::optional<GraphCounts> sierpinski_counts(std::int32_t depth) {
+  // 3^(depth + 1) fits in 64 bits up to depth 38.
+  if (depth < 0 || depth > 38) return std::nullopt;
+  const std::int64_t corners_of_smallest = power_of_three(depth);
+  return GraphCounts{(corners_of_smallest - 1) / 2 * 3 + 3, 3 * corners_of_smallest};
+}
+
+// Appends two neighbours to a list. The graph's largest degree is 4, which the store is sized
+// for: vertices 1, 2 and 3 join one smallest triangle and every other vertex two.
+static void append_pair(NeighbourList& list, std::int32_t first, std::int32_t second) {
+  list.neighbours[list.count] = first;
+  list.neighbours[list.count + 1] = second;
+  list.count += 2;
+}
+
+void sierpinski_subdivide(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t depth,
+                          SierpinskiStore& store) {
+  // Each pass takes three numbers, subdivides the sub-triangles at a and at b, and then makes
+  // the one at c the current triangle: the third recursive call done in place, so the numbers
+  // come out in the pre-order of the plain recursion.
+  for (std::int32_t i = 0; i < depth; ++i) {
+    const std::int32_t m = store.next_vertex;
+    store.next_vertex = m + 3;
+    // m + 1, m + 2, m + 3 are the midpoints of a-c, a-b and b-c.
+    sierpinski_subdivide(a, m + 1, m + 2, depth - 1 - i, store);
+    sierpinski_subdivide(b, m + 2, m + 3, depth - 1 - i, store);
+    a = c;
+    b = m + 1;
+    c = m + 3;
+  }
+  append_pair(*store.index[a], b, c);
+  append_pair(*store.index[b], a, c);
+  append_pair(*store.index[c], a, b);
+}
+
+Outcome generate_sierpinski(std::int32_t first_size, const std::string& output_name) {
+  const std::int32_t depth = first_size;
+  const std::optional<GraphCounts> counts = sierpinski_counts(depth);
+  if (!counts || depth > kDeepestStoredDepth) {
+    return refused("a Sierpinski graph of depth " + std::to_string(depth) +
+                   " has more vertices than famgen can build (depth 0 to " +
+                   std::to_string(kDeepestStoredDepth) + ")");
+  }
+  const auto vertex_count = static_cast<std::int32_t>(counts->vertices);
+  const auto size = static_cast<std::size_t>(vertex_count);
+
+  // The store, in three blocks: the index table by vertex number (entry 0 unused), the
+  // records, and four slots a vertex.
+  std::unique_ptr<NeighbourList*[]> index(new (std::nothrow) NeighbourList*[size + 1]);
+  std::unique_ptr<NeighbourList[]> records(new (std::nothrow) NeighbourList[size]);
+  std::unique_ptr<std::int32_t[]> slots(new (std::nothrow) std::int32_t[4 * size]);
+  if (!index || !records || !slots) {
+    const std::size_t bytes = (size + 1) * sizeof(NeighbourList*) +
+                              size * (sizeof(NeighbourList) + 4 * sizeof(std::int32_t));
+    return refused("cannot allocate " + std::to_string(bytes) +
+                   " bytes for the Sierpinski graph of depth " + std::to_string(depth));
+  }
+  index[0] = nullptr;
+  for (std::size_t k = 1; k <= size; ++k) {
+    index[k] = &records[k - 1];
+    records[k - 1] = NeighbourList{0, &slots[4 * (k - 1)]};
+  }
+  SierpinskiStore store{index.get(), 3};
+  sierpinski_subdivide(1, 2, 3, depth, store);
+
+  GraphFile file = open_graph_file(output_name);
+  if (!graph_file_ok(file)) return finish_graph_file(file);
+  write_comment_line(file, "%% Sierpinski graph: Depth %d, %d vertices, %d edges\n",
+                     {depth, vertex_count, counts->edges});
+  write_counts_line(file, vertex_count, counts->edges, CountsLineEnd::kSpaceThenNewline);
+  for (std::size_t k = 1; k <= size && graph_file_ok(file); ++k) {
+    const NeighbourList& list = *index[k];
+    for (std::int32_t slot = 0; slot < list.count; ++slot)
+      write_neighbour(file, list.neighbours[slot]);
+    end_vertex_line(file);
+  }
+  return finish_graph_file(file);
+}
