@@ -188,3 +188,38 @@ Outcome dispatch_graph(const Settings& settings) {
   }
   return {};
 }
+
+std::optional<GraphCounts> counts_of(const Settings& settings) {
+  const std::int32_t first = settings.first_size;
+  const std::int32_t second = settings.second_size;
+  switch (settings.graph_type) {
+    case GRAPH_GRID:
+      return grid_counts(first, second, false, false);
+    case GRAPH_FOLDED_GRID:
+      return grid_counts(first, second, true, false);
+    case GRAPH_PARTIAL_GRID:
+      return grid_counts(first, second, false, true);
+    case GRAPH_PARTIAL_FOLDED_GRID:
+      return grid_counts(first, second, true, true);
+    case GRAPH_CIRCLE:
+      return circle_counts(first);
+    case GRAPH_TREE:
+      return binary_tree_counts(first);
+    case GRAPH_TORUS:
+      return torus_counts(first, second);
+    case GRAPH_CYLINDER:
+      return cylinder_counts(first, second);
+    case GRAPH_SIERPINSKI:
+      return sierpinski_counts(first);
+    case GRAPH_HYPERCUBE:
+      return hypercube_counts(first);
+    case GRAPH_STAR:
+      return star_counts(first);
+    case GRAPH_COMPLETEGRAPH:
+    case GRAPH_UNCONNECTED_COMPLETEGRAPH:
+      return complete_graphs_counts(first, second);
+    case GRAPH_NONE:
+      break;
+  }
+  return std::nullopt;
+}

@@ -41,6 +41,10 @@ int parse_command_line(int argc, const char* const* argv, Settings& settings);
 // outcome carries the message of a failed check (its length is the status) or the error.
 Outcome dispatch_graph(const Settings& settings);
 
+// The counts of the graph that settings name, without writing it: nothing for GRAPH_NONE or
+// for figures that do not fit in 64 bits. Lets a caller judge a run's size before dispatch.
+std::optional<GraphCounts> counts_of(const Settings& settings);
+
 // The decimal value of a size token: leading white space, one optional sign, then digits up to
 // the first non-digit. No digits give 0; a value past the 32-bit range saturates at its limit.
 std::int32_t read_size_token(std::string_view token);
