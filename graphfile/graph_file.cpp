@@ -84,7 +84,7 @@ void write_comment_line(GraphFile& file, std::string_view format,
         continue;
       }
       if (format[i + 1] == 'd' && value != values.end()) {
-        char digits[24];
+        char digits[32];
         line.append(digits, decimal::write_signed(digits, *value++));
         ++i;
         continue;

@@ -22,7 +22,8 @@ using Vertex = std::int64_t;
 // low while staying clear of the slower kernel path that some machines take for 1 MiB and up.
 inline constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
 // Room past the block for the one operation that crosses the flush mark: a fixed line of four
-// 20-digit numbers is under 90 bytes, so a single operation can never overrun it.
+// 20-digit numbers is under 90 bytes (plus the 8-byte stores of the digit writer), so a single
+// operation can never overrun it.
 inline constexpr std::size_t kBufferSlack = 4096;
 
 enum class CountsLineEnd {
