@@ -1,13 +1,39 @@
 // The Sierpinski graph: the triangle (1, 2, 3) subdivided depth times into its three corner
 // triangles. The one family built in memory first: vertex numbers are handed out in pre-order
 // of the subdivision, and a vertex's neighbours come from the two smallest triangles it joins.
-#include <limits>
-#include <memory>
-#include <new>
+#include <sys/mman.h>
+
+#include <cstddef>
 
 #include "generators/generators.hpp"
 
 namespace {
+
+// One block of the store, straight from the operating system and released when it goes out of
+// scope. The store is hundreds of MB at the depths people ask for: asking for huge pages cuts
+// the page faults of filling it by a factor of 512, which was most of the build's time.
+template <typename T>
+class StoreBlock {
+ public:
+  explicit StoreBlock(std::size_t count) : bytes_(count * sizeof(T)) {
+    void* block = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) return;
+    madvise(block, bytes_, MADV_HUGEPAGE);  // a hint: without it the block still works
+    data_ = static_cast<T*>(block);
+  }
+  ~StoreBlock() {
+    if (data_ != nullptr) munmap(data_, bytes_);
+  }
+  StoreBlock(const StoreBlock&) = delete;
+  StoreBlock& operator=(const StoreBlock&) = delete;
+
+  T* get() const { return data_; }
+  T& operator[](std::size_t index) const { return data_[index]; }
+
+ private:
+  std::size_t bytes_;
+  T* data_ = nullptr;
+};
 
 constexpr std::int32_t kDeepestStoredDepth = 19;  // depth 20 has more than 2^31 - 1 vertices
 
@@ -68,10 +94,10 @@ Outcome generate_sierpinski(std::int32_t first_size, const std::string& output_n
 
   // The store, in three blocks: the index table by vertex number (entry 0 unused), the
   // records, and four slots a vertex.
-  std::unique_ptr<NeighbourList*[]> index(new (std::nothrow) NeighbourList*[size + 1]);
-  std::unique_ptr<NeighbourList[]> records(new (std::nothrow) NeighbourList[size]);
-  std::unique_ptr<std::int32_t[]> slots(new (std::nothrow) std::int32_t[4 * size]);
-  if (!index || !records || !slots) {
+  const StoreBlock<NeighbourList*> index(size + 1);
+  const StoreBlock<NeighbourList> records(size);
+  const StoreBlock<std::int32_t> slots(4 * size);
+  if (!index.get() || !records.get() || !slots.get()) {
     const std::size_t bytes = (size + 1) * sizeof(NeighbourList*) +
                               size * (sizeof(NeighbourList) + 4 * sizeof(std::int32_t));
     return refused("cannot allocate " + std::to_string(bytes) +
