@@ -3,6 +3,7 @@
 // of the subdivision, and a vertex's neighbours come from the two smallest triangles it joins.
 #include <sys/mman.h>
 
+#include <cassert>
 #include <cstddef>
 
 #include "generators/generators.hpp"
@@ -56,6 +57,7 @@ std::optional<GraphCounts> sierpinski_counts(std::int32_t depth) {
 // Appends two neighbours to a list. The graph's largest degree is 4, which the store is sized
 // for: vertices 1, 2 and 3 join one smallest triangle and every other vertex two.
 static void append_pair(NeighbourList& list, std::int32_t first, std::int32_t second) {
+  assert(list.count <= 2);
   list.neighbours[list.count] = first;
   list.neighbours[list.count + 1] = second;
   list.count += 2;
