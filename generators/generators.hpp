@@ -1,6 +1,6 @@
 // One generator per family. Each works out its counts, writes its file through GraphFile in
-// vertex order, and closes it. The counts functions are separate so that the dispatcher and
-// the tests can ask how big a graph is without writing it.
+// vertex order, and closes it. The counts functions are separate so that a caller (the tests,
+// the fuzzer's size limit) can ask how big a graph is without writing it.
 #pragma once
 
 #include <cstdint>
