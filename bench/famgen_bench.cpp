@@ -57,7 +57,10 @@ struct Run {
   int status = -1;
 };
 
+// Each run starts with no dirty pages left by the one before, so that one run's writeback does
+// not land in the next one's time.
 Run run(const std::vector<std::string>& arguments) {
+  sync();
   std::vector<char*> argv;
   for (const std::string& argument : arguments)
     argv.push_back(const_cast<char*>(argument.c_str()));
