@@ -4,7 +4,6 @@
 //
 // Usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER]
 #include <spawn.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -110,29 +109,14 @@ std::vector<std::string> split_sizes(const std::string& sizes) {
   return parts;
 }
 
-// The Sierpinski build alone, in this process: the store taken as famgen takes it (anonymous
-// memory with huge pages asked for), set up and subdivided, no file.
+// The Sierpinski build alone, in this process, with famgen's own code: the store taken, set
+// up and subdivided, no file.
 double sierpinski_build_seconds(std::int32_t depth) {
-  const auto count = static_cast<std::size_t>(sierpinski_counts(depth)->vertices);
   const auto start = std::chrono::steady_clock::now();
-  const std::size_t bytes = (count + 1) * sizeof(NeighbourList*) +
-                            count * (sizeof(NeighbourList) + 4 * sizeof(std::int32_t));
-  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (block == MAP_FAILED) return 0;
-  madvise(block, bytes, MADV_HUGEPAGE);
-  auto* index = static_cast<NeighbourList**>(block);
-  auto* records = reinterpret_cast<NeighbourList*>(index + count + 1);
-  auto* slots = reinterpret_cast<std::int32_t*>(records + count);
-  for (std::size_t k = 1; k <= count; ++k) {
-    records[k - 1] = {0, &slots[4 * (k - 1)]};
-    index[k] = &records[k - 1];
-  }
-  SierpinskiStore store{index, 3};
-  sierpinski_subdivide(1, 2, 3, depth, store);
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  munmap(block, bytes);
-  return seconds;
+  const SierpinskiBuild build(depth);
+  return build.built()
+             ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
+             : 0;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ std::optional<GraphCounts> circle_counts(std::int32_t n) {
 }
 
 Outcome generate_circle(std::int32_t first_size, const std::string& output_name) {
-  const Vertex n = first_size;
+  const Vertex n = circle_counts(first_size)->vertices;
   GraphFile file = open_graph_file(output_name);
   if (!graph_file_ok(file)) return finish_graph_file(file);
 

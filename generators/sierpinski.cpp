@@ -10,32 +10,6 @@
 
 namespace {
 
-// One block of the store, straight from the operating system and released when it goes out of
-// scope. The store is hundreds of MB at the depths people ask for: asking for huge pages cuts
-// the page faults of filling it by a factor of 512, which was most of the build's time.
-template <typename T>
-class StoreBlock {
- public:
-  explicit StoreBlock(std::size_t count) : bytes_(count * sizeof(T)) {
-    void* block = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED) return;
-    madvise(block, bytes_, MADV_HUGEPAGE);  // a hint: without it the block still works
-    data_ = static_cast<T*>(block);
-  }
-  ~StoreBlock() {
-    if (data_ != nullptr) munmap(data_, bytes_);
-  }
-  StoreBlock(const StoreBlock&) = delete;
-  StoreBlock& operator=(const StoreBlock&) = delete;
-
-  T* get() const { return data_; }
-  T& operator[](std::size_t index) const { return data_[index]; }
-
- private:
-  std::size_t bytes_;
-  T* data_ = nullptr;
-};
-
 constexpr std::int32_t kDeepestStoredDepth = 19;  // depth 20 has more than 2^31 - 1 vertices
 
 std::int64_t power_of_three(std::int32_t exponent) {
@@ -83,6 +57,37 @@ void sierpinski_subdivide(std::int32_t a, std::int32_t b, std::int32_t c, std::i
   append_pair(*store.index[c], a, b);
 }
 
+MemoryBlock::MemoryBlock(std::size_t bytes) : bytes_(bytes) {
+  void* block = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED) return;
+  madvise(block, bytes_, MADV_HUGEPAGE);  // a hint: without it the block still works
+  data_ = block;
+}
+
+MemoryBlock::~MemoryBlock() {
+  if (data_ != nullptr) munmap(data_, bytes_);
+}
+
+SierpinskiBuild::SierpinskiBuild(std::int32_t depth)
+    : vertex_count_(static_cast<std::size_t>(sierpinski_counts(depth)->vertices)),
+      store_bytes_((vertex_count_ + 1) * sizeof(NeighbourList*) +
+                   vertex_count_ * (sizeof(NeighbourList) + 4 * sizeof(std::int32_t))),
+      index_((vertex_count_ + 1) * sizeof(NeighbourList*)),
+      records_(vertex_count_ * sizeof(NeighbourList)),
+      slots_(4 * vertex_count_ * sizeof(std::int32_t)) {
+  if (!index_.data() || !records_.data() || !slots_.data()) return;
+  auto* const index = static_cast<NeighbourList**>(index_.data());
+  auto* const records = static_cast<NeighbourList*>(records_.data());
+  auto* const slots = static_cast<std::int32_t*>(slots_.data());
+  index[0] = nullptr;
+  for (std::size_t k = 1; k <= vertex_count_; ++k) {
+    index[k] = &records[k - 1];
+    records[k - 1] = NeighbourList{0, &slots[4 * (k - 1)]};
+  }
+  store_.index = index;
+  sierpinski_subdivide(1, 2, 3, depth, store_);
+}
+
 Outcome generate_sierpinski(std::int32_t first_size, const std::string& output_name) {
   const std::int32_t depth = first_size;
   const std::optional<GraphCounts> counts = sierpinski_counts(depth);
@@ -91,37 +96,23 @@ Outcome generate_sierpinski(std::int32_t first_size, const std::string& output_n
                    " has more vertices than famgen can build (depth 0 to " +
                    std::to_string(kDeepestStoredDepth) + ")");
   }
-  const auto vertex_count = static_cast<std::int32_t>(counts->vertices);
-  const auto size = static_cast<std::size_t>(vertex_count);
-
-  // The store, in three blocks: the index table by vertex number (entry 0 unused), the
-  // records, and four slots a vertex.
-  const StoreBlock<NeighbourList*> index(size + 1);
-  const StoreBlock<NeighbourList> records(size);
-  const StoreBlock<std::int32_t> slots(4 * size);
-  if (!index.get() || !records.get() || !slots.get()) {
-    const std::size_t bytes = (size + 1) * sizeof(NeighbourList*) +
-                              size * (sizeof(NeighbourList) + 4 * sizeof(std::int32_t));
-    return refused("cannot allocate " + std::to_string(bytes) +
+  const SierpinskiBuild build(depth);
+  if (!build.built()) {
+    return refused("cannot allocate " + std::to_string(build.store_bytes()) +
                    " bytes for the Sierpinski graph of depth " + std::to_string(depth));
   }
-  index[0] = nullptr;
-  for (std::size_t k = 1; k <= size; ++k) {
-    index[k] = &records[k - 1];
-    records[k - 1] = NeighbourList{0, &slots[4 * (k - 1)]};
-  }
-  SierpinskiStore store{index.get(), 3};
-  sierpinski_subdivide(1, 2, 3, depth, store);
 
+  const Vertex vertex_count = counts->vertices;
   GraphFile file = open_graph_file(output_name);
   if (!graph_file_ok(file)) return finish_graph_file(file);
   write_comment_line(file, "%% Sierpinski graph: Depth %d, %d vertices, %d edges\n",
                      {depth, vertex_count, counts->edges});
   write_counts_line(file, vertex_count, counts->edges, CountsLineEnd::kSpaceThenNewline);
-  for (std::size_t k = 1; k <= size && graph_file_ok(file); ++k) {
-    const NeighbourList& list = *index[k];
-    for (std::int32_t slot = 0; slot < list.count; ++slot)
+  for (std::size_t k = 1; k <= static_cast<std::size_t>(vertex_count) && graph_file_ok(file); ++k) {
+    const NeighbourList& list = build.neighbours_of(k);
+    for (std::int32_t slot = 0; slot < list.count; ++slot) {
       write_neighbour(file, list.neighbours[slot]);
+    }
     end_vertex_line(file);
   }
   return finish_graph_file(file);

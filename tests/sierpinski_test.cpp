@@ -63,17 +63,9 @@ TEST(Sierpinski, ReadBackOverDepths) {
 
 TEST(Sierpinski, SubdivideHandsOutNumbersUpToTheVertexCount) {
   for (std::int32_t depth = 0; depth <= 6; ++depth) {
-    const auto vertex_count = static_cast<std::size_t>(sierpinski_counts(depth)->vertices);
-    std::vector<std::int32_t> slots(4 * vertex_count);
-    std::vector<NeighbourList> records(vertex_count);
-    std::vector<NeighbourList*> index(vertex_count + 1);
-    for (std::size_t k = 1; k <= vertex_count; ++k) {
-      records[k - 1] = {0, &slots[4 * (k - 1)]};
-      index[k] = &records[k - 1];
-    }
-    SierpinskiStore store{index.data(), 3};
-    sierpinski_subdivide(1, 2, 3, depth, store);
-    EXPECT_EQ(store.next_vertex, static_cast<std::int32_t>(vertex_count));
+    const SierpinskiBuild build(depth);
+    ASSERT_TRUE(build.built());
+    EXPECT_EQ(build.last_vertex(), sierpinski_counts(depth)->vertices);
   }
 }
 
