@@ -2,37 +2,52 @@
 #include <limits>
 
 #include "generators/generators.hpp"
+#include "graphfile/family_source.hpp"
+
+namespace {
+
+struct BinaryTree {
+  std::int32_t depth;
+  Vertex vertex_count;
+
+  GraphFacts facts() const {
+    return graph_facts(
+        *binary_tree_counts(depth),
+        comment_line("%% Depth %d binary tree (%d vertices)\n", {depth, vertex_count}),
+        CountsLineEnd::kNewline);
+  }
+
+  // V is odd, so 2k < V (that is, k <= (V - 1) / 2) implies 2k + 1 <= V: a vertex has two
+  // children or none.
+  template <class Sink>
+  void write_lines(Vertex first, Vertex last, Sink& sink) const {
+    const Vertex last_parent = (vertex_count - 1) / 2;
+    for (Vertex k = first; k <= last; ++k) {
+      if (k <= last_parent) {
+        sink.write_neighbour(2 * k);
+        sink.write_neighbour(2 * k + 1);
+      }
+      if (k > 1) sink.write_neighbour(k / 2);
+      sink.end_vertex_line();
+    }
+  }
+};
+
+}  // namespace
 
 std::optional<GraphCounts> binary_tree_counts(std::int32_t depth) {
   // 2^depth - 1 computed exactly (a floating-point power loses precision past 2^53).
   if (depth < 0 || depth > 63) return std::nullopt;
   const std::int64_t vertices =
       depth == 63 ? std::numeric_limits<std::int64_t>::max() : (std::int64_t{1} << depth) - 1;
-  return GraphCounts{vertices, vertices - 1};
+  return GraphCounts{vertices, vertices - 1, vertices > 0 ? 2 * (vertices - 1) : 0, 0};
 }
 
-Outcome generate_binary_tree(std::int32_t first_size, const std::string& output_name) {
+Outcome generate_binary_tree(std::int32_t first_size, const GraphDestination& destination) {
   const std::optional<GraphCounts> counts = binary_tree_counts(first_size);
   if (!counts) {
     return refused("a binary tree of depth " + std::to_string(first_size) +
                    " has more vertices than fit in 64 bits");
   }
-  const Vertex vertex_count = counts->vertices;
-  GraphFile file = open_graph_file(output_name);
-  if (!graph_file_ok(file)) return finish_graph_file(file);
-
-  write_comment_line(file, "%% Depth %d binary tree (%d vertices)\n", {first_size, vertex_count});
-  write_counts_line(file, vertex_count, counts->edges, CountsLineEnd::kNewline);
-  // V is odd, so 2k < V (that is, k <= (V - 1) / 2) implies 2k + 1 <= V: a vertex has two
-  // children or none.
-  const Vertex last_parent = (vertex_count - 1) / 2;
-  for (Vertex k = 1; k <= vertex_count && graph_file_ok(file); ++k) {
-    if (k <= last_parent) {
-      write_neighbour(file, 2 * k);
-      write_neighbour(file, 2 * k + 1);
-    }
-    if (k > 1) write_neighbour(file, k / 2);
-    end_vertex_line(file);
-  }
-  return finish_graph_file(file);
+  return write_family(BinaryTree{first_size, counts->vertices}, destination);
 }

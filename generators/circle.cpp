@@ -1,23 +1,35 @@
 // The circle: vertex i joined to i - 1 and i + 1, vertex n back to vertex 1.
 #include "generators/generators.hpp"
+#include "graphfile/family_source.hpp"
 
-std::optional<GraphCounts> circle_counts(std::int32_t n) {
-  return GraphCounts{n, n};
-}
+namespace {
 
-Outcome generate_circle(std::int32_t first_size, const std::string& output_name) {
-  const Vertex n = circle_counts(first_size)->vertices;
-  GraphFile file = open_graph_file(output_name);
-  if (!graph_file_ok(file)) return finish_graph_file(file);
+struct Circle {
+  Vertex n;
 
-  write_comment_line(file, "%% %d vertices circle\n", {n});
-  write_counts_line(file, n, n, CountsLineEnd::kNewline);
+  GraphFacts facts() const {
+    return graph_facts(*circle_counts(static_cast<std::int32_t>(n)),
+                       comment_line("%% %d vertices circle\n", {n}), CountsLineEnd::kNewline);
+  }
+
   // The two wrap-arounds are tested apart, so that with n = 1 both fall on the one line and
   // the vertex names itself twice.
-  for (Vertex i = 1; i <= n && graph_file_ok(file); ++i) {
-    const Vertex previous = i == 1 ? n : i - 1;
-    const Vertex next = i == n ? 1 : i + 1;
-    write_fixed_line(file, previous, next);
+  template <class Sink>
+  void write_lines(Vertex first, Vertex last, Sink& sink) const {
+    for (Vertex i = first; i <= last; ++i) {
+      const Vertex previous = i == 1 ? n : i - 1;
+      const Vertex next = i == n ? 1 : i + 1;
+      sink.write_fixed_line(previous, next);
+    }
   }
-  return finish_graph_file(file);
+};
+
+}  // namespace
+
+std::optional<GraphCounts> circle_counts(std::int32_t n) {
+  return GraphCounts{n, n, 2 * std::int64_t{n}, n == 1 ? 2 : 0};
+}
+
+Outcome generate_circle(std::int32_t first_size, const GraphDestination& destination) {
+  return write_family(Circle{first_size}, destination);
 }

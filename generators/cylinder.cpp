@@ -1,38 +1,60 @@
 // The cylinder: A rings of B vertices, each vertex joined to its two ring neighbours and to the
 // same position on the rings before and after it, where they exist.
+#include <algorithm>
+
 #include "generators/generators.hpp"
+#include "graphfile/family_source.hpp"
 
-std::optional<GraphCounts> cylinder_counts(std::int32_t rings, std::int32_t ring_length) {
-  const std::int64_t vertices = std::int64_t{rings} * ring_length;
-  return GraphCounts{vertices, 2 * vertices - ring_length};
-}
+namespace {
 
-Outcome generate_cylinder(std::int32_t first_size, std::int32_t second_size,
-                          const std::string& output_name) {
-  const GraphCounts counts = *cylinder_counts(first_size, second_size);
-  const std::int64_t a = first_size;
-  const std::int64_t b = second_size;
-  GraphFile file = open_graph_file(output_name);
-  if (!graph_file_ok(file)) return finish_graph_file(file);
+struct Cylinder {
+  std::int64_t a;  // rings
+  std::int64_t b;  // vertices on a ring
 
-  write_comment_line(file, "%% %d x %d cylinder (%d vertices)\n", {a, b, counts.vertices});
-  write_counts_line(file, counts.vertices, counts.edges, CountsLineEnd::kNewline);
-  for (std::int64_t r = 1; r <= a && graph_file_ok(file); ++r) {
-    const Vertex ring_start = (r - 1) * b;
-    for (std::int64_t p = 1; p <= b; ++p) {
-      const Vertex next = p == b ? ring_start + 1 : ring_start + p + 1;
-      const Vertex previous = p == 1 ? ring_start + b : ring_start + p - 1;
-      if (a == 1) {
-        // One ring: its ring neighbours alone, which agrees with the counts line's B edges.
-        write_fixed_line(file, next, previous);
-      } else if (r == 1) {
-        write_fixed_line(file, next, previous, b + p);
-      } else if (r == a) {
-        write_fixed_line(file, next, previous, (a - 2) * b + p);
-      } else {
-        write_fixed_line(file, next, previous, r * b + p, (r - 2) * b + p);
+  GraphFacts facts() const {
+    const GraphCounts counts =
+        *cylinder_counts(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
+    return graph_facts(counts,
+                       comment_line("%% %d x %d cylinder (%d vertices)\n", {a, b, counts.vertices}),
+                       CountsLineEnd::kNewline);
+  }
+
+  template <class Sink>
+  void write_lines(Vertex first, Vertex last, Sink& sink) const {
+    std::int64_t r = (first - 1) / b + 1;
+    std::int64_t p = (first - 1) % b + 1;
+    for (Vertex v = first; v <= last; ++r, p = 1) {
+      const Vertex ring_start = (r - 1) * b;
+      const std::int64_t ring_end = std::min(b, p + (last - v));
+      for (; p <= ring_end; ++p, ++v) {
+        const Vertex next = p == b ? ring_start + 1 : ring_start + p + 1;
+        const Vertex previous = p == 1 ? ring_start + b : ring_start + p - 1;
+        if (a == 1) {
+          // One ring: its ring neighbours alone, which agrees with the counts line's B edges.
+          sink.write_fixed_line(next, previous);
+        } else if (r == 1) {
+          sink.write_fixed_line(next, previous, b + p);
+        } else if (r == a) {
+          sink.write_fixed_line(next, previous, (a - 2) * b + p);
+        } else {
+          sink.write_fixed_line(next, previous, r * b + p, (r - 2) * b + p);
+        }
       }
     }
   }
-  return finish_graph_file(file);
+};
+
+}  // namespace
+
+std::optional<GraphCounts> cylinder_counts(std::int32_t rings, std::int32_t ring_length) {
+  const std::int64_t vertices = std::int64_t{rings} * ring_length;
+  // Lines of three on the first and last ring, of four between; a single ring has lines of two.
+  const std::int64_t arcs = rings == 1 ? 2 * vertices : 4 * vertices - 2 * ring_length;
+  const std::int64_t loop_arcs = ring_length == 1 ? 2 * vertices : 0;
+  return GraphCounts{vertices, 2 * vertices - ring_length, arcs, loop_arcs};
+}
+
+Outcome generate_cylinder(std::int32_t first_size, std::int32_t second_size,
+                          const GraphDestination& destination) {
+  return write_family(Cylinder{first_size, second_size}, destination);
 }

@@ -1,6 +1,8 @@
-// One generator per family. Each works out its counts, writes its file through GraphFile in
-// vertex order, and closes it. The counts functions are separate so that a caller (the tests,
-// the fuzzer's size limit) can ask how big a graph is without writing it.
+// One generator per family. Each works out its counts, describes its graph as a family (a
+// small value type whose write_lines says which neighbours each vertex of a range has, in
+// order) and hands it to the destination, which writes it in the chosen layout. Generators know
+// nothing about bytes, buffers, threads or processes. The counts functions are separate so that
+// a caller (the tests, the fuzzer's size limit) can ask how big a graph is without writing it.
 #pragma once
 
 #include <cstddef>
@@ -8,68 +10,41 @@
 #include <optional>
 #include <string>
 
-#include "graphfile/graph_file.hpp"
-
-// What a run hands back to main, the one place that prints and picks the exit status.
-struct Outcome {
-  int status = 0;       // the exit status; -1 (seen as 255) when the file failed
-  std::string message;  // for standard output: the message of a failed size check
-  std::string error;    // for standard error: why the run failed
-};
-
-// The vertex count and the edge figure of the counts line.
-struct GraphCounts {
-  std::int64_t vertices = 0;
-  std::int64_t edges = 0;
-};
-
-// Exit status of a run refused before any file is touched (sizes too large, no memory).
-inline constexpr int kStatusRefused = 1;
-
-inline Outcome refused(const std::string& why) {
-  return {kStatusRefused, {}, "famgen: " + why};
-}
-
-// Closes the file and turns its close status into the run's outcome.
-inline Outcome finish_graph_file(GraphFile& file) {
-  const int status = close_graph_file(file);
-  return {status, {}, file.error};
-}
+#include "graphfile/graph_source.hpp"
 
 // Each counts function returns nothing when a figure of the graph (vertex count, edge figure
 // or largest vertex number) does not fit in a signed 64-bit integer.
 std::optional<GraphCounts> circle_counts(std::int32_t n);
-
-Outcome generate_circle(std::int32_t first_size, const std::string& output_name);
+Outcome generate_circle(std::int32_t first_size, const GraphDestination& destination);
 
 // R rows of W vertices; folded and partial are 0 or 1.
 std::optional<GraphCounts> grid_counts(std::int32_t rows, std::int32_t row_length, bool folded,
                                        bool partial);
 Outcome generate_grid(std::int32_t first_size, std::int32_t second_size,
-                      const std::string& output_name, int folded, int partial);
+                      const GraphDestination& destination, int folded, int partial);
 
 std::optional<GraphCounts> star_counts(std::int32_t n);
-Outcome generate_star(std::int32_t first_size, const std::string& output_name);
+Outcome generate_star(std::int32_t first_size, const GraphDestination& destination);
 
 // A rings of B vertices.
 std::optional<GraphCounts> torus_counts(std::int32_t rings, std::int32_t ring_length);
 Outcome generate_torus(std::int32_t first_size, std::int32_t second_size,
-                       const std::string& output_name);
+                       const GraphDestination& destination);
 std::optional<GraphCounts> cylinder_counts(std::int32_t rings, std::int32_t ring_length);
 Outcome generate_cylinder(std::int32_t first_size, std::int32_t second_size,
-                          const std::string& output_name);
+                          const GraphDestination& destination);
 
 std::optional<GraphCounts> binary_tree_counts(std::int32_t depth);
-Outcome generate_binary_tree(std::int32_t first_size, const std::string& output_name);
+Outcome generate_binary_tree(std::int32_t first_size, const GraphDestination& destination);
 
 std::optional<GraphCounts> hypercube_counts(std::int32_t dimension);
-Outcome generate_hypercube(std::int32_t first_size, const std::string& output_name);
+Outcome generate_hypercube(std::int32_t first_size, const GraphDestination& destination);
 
 // graph_count complete graphs of graph_size vertices; the edge figure is twice the edges.
 std::optional<GraphCounts> complete_graphs_counts(std::int32_t graph_size,
                                                   std::int32_t graph_count);
 Outcome generate_complete_graphs(std::int32_t first_size, std::int32_t second_size,
-                                 const std::string& output_name, bool header_suppressed);
+                                 const GraphDestination& destination, bool header_suppressed);
 
 // The neighbours of one Sierpinski vertex: count of them in neighbours[0 .. count - 1], out of
 // four slots.
@@ -106,7 +81,8 @@ class MemoryBlock {
 
 // The Sierpinski graph of one depth (0 to 19) built in memory: the store in its three blocks
 // (the index table by vertex number, the records, four slots a vertex), set up and subdivided
-// on construction, released with the object.
+// on construction, released with the object. Read-only once built, so any number of threads
+// may read it.
 class SierpinskiBuild {
  public:
   explicit SierpinskiBuild(std::int32_t depth);
@@ -123,4 +99,5 @@ class SierpinskiBuild {
   MemoryBlock slots_;
   SierpinskiStore store_{nullptr, 3};
 };
-Outcome generate_sierpinski(std::int32_t first_size, const std::string& output_name);
+inline constexpr std::int32_t kDeepestSierpinskiDepth = 19;  // depth 20 passes 2^31 - 1 vertices
+Outcome generate_sierpinski(std::int32_t first_size, const GraphDestination& destination);

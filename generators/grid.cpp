@@ -1,6 +1,9 @@
 // The square grid family: R rows of W vertices, each joined left, right, above and below;
 // "folded" joins opposite corners, "partial" leaves out the horizontal edges of a middle band.
+#include <algorithm>
+
 #include "generators/generators.hpp"
+#include "graphfile/family_source.hpp"
 
 namespace {
 
@@ -17,36 +20,60 @@ Band band_of(std::int64_t rows, std::int64_t row_length) {
   return {rows / 3 + 1, 2 * rows / 3, row_length / 3, 2 * row_length / 3};
 }
 
-struct GridShape {
+struct Grid {
   std::int64_t rows;
   std::int64_t row_length;
   bool folded;
-};
+  bool partial;
 
-// The line of vertex (i, j) whose row lies in the band or not. Corner folds are tried in the
-// order top-left, bottom-left, top-right, bottom-right; the first that holds adds one neighbour.
-inline void write_grid_line(GraphFile& file, const GridShape& grid, const Band& band, bool in_band,
-                            std::int64_t i, std::int64_t j, bool corner_column) {
-  const std::int64_t w = grid.row_length;
-  const Vertex v = i * w + j + 1;
-  if (j > 0 && !(in_band && band.low < j && j <= band.high)) write_neighbour(file, v - 1);
-  if (j < w - 1 && !(in_band && band.low <= j && j < band.high)) write_neighbour(file, v + 1);
-  if (i > 0) write_neighbour(file, v - w);
-  if (i < grid.rows - 1) write_neighbour(file, v + w);
-  if (grid.folded && corner_column) {
-    const std::int64_t last_row = grid.rows - 1;
-    if (i == 0 && j == 0) {
-      write_neighbour(file, grid.rows * w);
-    } else if (i == last_row && j == 0) {
-      write_neighbour(file, w);
-    } else if (i == 0 && j == w - 1) {
-      write_neighbour(file, last_row * w + 1);
-    } else if (i == last_row && j == w - 1) {
-      write_neighbour(file, 1);
+  GraphFacts facts() const {
+    const GraphCounts counts = *grid_counts(static_cast<std::int32_t>(rows),
+                                            static_cast<std::int32_t>(row_length), folded, partial);
+    return graph_facts(
+        counts,
+        comment_line("%% %d x %d square grid (%d vertices)\n", {rows, row_length, counts.vertices}),
+        CountsLineEnd::kSpaceThenNewline);
+  }
+
+  template <class Sink>
+  void write_lines(Vertex first, Vertex last, Sink& sink) const {
+    const Band band = band_of(rows, row_length);
+    std::int64_t i = (first - 1) / row_length;
+    std::int64_t j = (first - 1) % row_length;
+    for (Vertex v = first; v <= last; ++i, j = 0) {
+      const bool in_band = partial && band.first_row <= i && i <= band.last_row;
+      const std::int64_t row_end = std::min(row_length - 1, j + (last - v));
+      for (; j <= row_end; ++j, ++v)
+        write_line(sink, band, in_band, i, j, v);
     }
   }
-  end_vertex_line(file);
-}
+
+  // The line of vertex v = (i, j), whose row lies in the band or not. Corner folds are tried in
+  // the order top-left, bottom-left, top-right, bottom-right; the first that holds adds one
+  // neighbour.
+  template <class Sink>
+  void write_line(Sink& sink, const Band& band, bool in_band, std::int64_t i, std::int64_t j,
+                  Vertex v) const {
+    const std::int64_t w = row_length;
+    if (j > 0 && !(in_band && band.low < j && j <= band.high)) sink.write_neighbour(v - 1);
+    if (j < w - 1 && !(in_band && band.low <= j && j < band.high)) sink.write_neighbour(v + 1);
+    if (i > 0) sink.write_neighbour(v - w);
+    if (i < rows - 1) sink.write_neighbour(v + w);
+    if (folded && (j == 0 || j == w - 1)) {
+      const std::int64_t last_row = rows - 1;
+      if (i == 0 && j == 0) {
+        sink.write_neighbour(rows * w);
+      } else if (i == last_row && j == 0) {
+        sink.write_neighbour(w);
+      } else if (i == 0 && j == w - 1) {
+        sink.write_neighbour(last_row * w + 1);
+      } else if (i == last_row && j == w - 1) {
+        sink.write_neighbour(1);
+      }
+    }
+    sink.end_vertex_line();
+  }
+};
 
 }  // namespace
 
@@ -56,33 +83,25 @@ std::optional<GraphCounts> grid_counts(std::int32_t rows, std::int32_t row_lengt
   const std::int64_t r = rows;
   const std::int64_t w = row_length;
   const std::int64_t vertices = r * w;
-  std::int64_t edges = 2 * vertices - r - w;
-  if (folded) edges += 2;
-  if (partial) edges -= (2 * r / 3 - r / 3) * (2 * w / 3 - w / 3);
-  return GraphCounts{vertices, edges};
+  const std::int64_t band_edges = partial ? (2 * r / 3 - r / 3) * (2 * w / 3 - w / 3) : 0;
+  std::int64_t edges = 2 * vertices - r - w - band_edges;
+  std::int64_t arcs = 2 * edges;
+  std::int64_t loop_arcs = 0;
+  if (folded) {
+    edges += 2;
+    // The folds as the corner tests list them: the 1 × 1 grid names itself once, a single row
+    // or column lists one fold edge at both ends, any other grid two.
+    if (r == 1 && w == 1) {
+      arcs += 1;
+      loop_arcs = 1;
+    } else {
+      arcs += r == 1 || w == 1 ? 2 : 4;
+    }
+  }
+  return GraphCounts{vertices, edges, arcs, loop_arcs};
 }
 
 Outcome generate_grid(std::int32_t first_size, std::int32_t second_size,
-                      const std::string& output_name, int folded, int partial) {
-  const GraphCounts counts = *grid_counts(first_size, second_size, folded != 0, partial != 0);
-  const GridShape grid{first_size, second_size, folded != 0};
-  const Band band = band_of(grid.rows, grid.row_length);
-
-  GraphFile file = open_graph_file(output_name);
-  if (!graph_file_ok(file)) return finish_graph_file(file);
-  write_comment_line(file, "%% %d x %d square grid (%d vertices)\n",
-                     {grid.rows, grid.row_length, counts.vertices});
-  write_counts_line(file, counts.vertices, counts.edges, CountsLineEnd::kSpaceThenNewline);
-
-  const std::int64_t w = grid.row_length;
-  for (std::int64_t i = 0; i < grid.rows && graph_file_ok(file); ++i) {
-    const bool in_band = partial != 0 && band.first_row <= i && i <= band.last_row;
-    // Only the first and the last column can hold a corner, so the columns between never test
-    // for a fold.
-    write_grid_line(file, grid, band, in_band, i, 0, true);
-    for (std::int64_t j = 1; j < w - 1; ++j)
-      write_grid_line(file, grid, band, in_band, i, j, false);
-    if (w > 1) write_grid_line(file, grid, band, in_band, i, w - 1, true);
-  }
-  return finish_graph_file(file);
+                      const GraphDestination& destination, int folded, int partial) {
+  return write_family(Grid{first_size, second_size, folded != 0, partial != 0}, destination);
 }

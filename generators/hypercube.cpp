@@ -1,35 +1,54 @@
 // The hypercube of dimension d: vertex k stands for the label k - 1 and is joined to the d
 // labels that differ from it in one bit, lowest bit first.
+#include <limits>
+
 #include "generators/generators.hpp"
+#include "graphfile/family_source.hpp"
+
+namespace {
+
+struct Hypercube {
+  std::int32_t dimension;
+
+  GraphFacts facts() const {
+    const GraphCounts counts = *hypercube_counts(dimension);
+    return graph_facts(
+        counts,
+        comment_line("%% Dimension %d hyper-cube (%d vertices)\n", {dimension, counts.vertices}),
+        CountsLineEnd::kNewline);
+  }
+
+  template <class Sink>
+  void write_lines(Vertex first, Vertex last, Sink& sink) const {
+    for (Vertex label = first - 1; label < last; ++label) {
+      for (std::int32_t bit = 0; bit < dimension; ++bit)
+        sink.write_neighbour((label ^ (Vertex{1} << bit)) + 1);
+      sink.end_vertex_line();
+    }
+  }
+};
+
+}  // namespace
 
 std::optional<GraphCounts> hypercube_counts(std::int32_t dimension) {
   if (dimension < 0 || dimension > 62) return std::nullopt;
   const std::int64_t vertices = std::int64_t{1} << dimension;
   // d × V / 2 as d × (V / 2), exact since V is even, so the product overflows only when the
-  // edge figure itself does.
+  // edge figure itself does. The entries, twice that, pass 2^63 from dimension 58 on, where no
+  // disk could hold the file: they saturate, which the space guard then refuses.
   std::int64_t edges = 0;
   if (__builtin_mul_overflow(std::int64_t{dimension}, vertices / 2, &edges)) return std::nullopt;
-  return GraphCounts{vertices, edges};
+  std::int64_t arcs = 0;
+  if (__builtin_mul_overflow(edges, std::int64_t{2}, &arcs)) {
+    arcs = std::numeric_limits<std::int64_t>::max();
+  }
+  return GraphCounts{vertices, edges, arcs, 0};
 }
 
-Outcome generate_hypercube(std::int32_t first_size, const std::string& output_name) {
-  const std::optional<GraphCounts> counts = hypercube_counts(first_size);
-  if (!counts) {
+Outcome generate_hypercube(std::int32_t first_size, const GraphDestination& destination) {
+  if (!hypercube_counts(first_size)) {
     return refused("a hypercube of dimension " + std::to_string(first_size) +
                    " has figures that do not fit in 64 bits");
   }
-  const Vertex vertex_count = counts->vertices;
-  GraphFile file = open_graph_file(output_name);
-  if (!graph_file_ok(file)) return finish_graph_file(file);
-
-  write_comment_line(file, "%% Dimension %d hyper-cube (%d vertices)\n",
-                     {first_size, vertex_count});
-  write_counts_line(file, vertex_count, counts->edges, CountsLineEnd::kNewline);
-  for (Vertex label = 0; label < vertex_count && graph_file_ok(file); ++label) {
-    for (std::int32_t bit = 0; bit < first_size; ++bit) {
-      write_neighbour(file, (label ^ (Vertex{1} << bit)) + 1);
-    }
-    end_vertex_line(file);
-  }
-  return finish_graph_file(file);
+  return write_family(Hypercube{first_size}, destination);
 }

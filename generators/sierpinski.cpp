@@ -7,10 +7,9 @@
 #include <cstddef>
 
 #include "generators/generators.hpp"
+#include "graphfile/family_source.hpp"
 
 namespace {
-
-constexpr std::int32_t kDeepestStoredDepth = 19;  // depth 20 has more than 2^31 - 1 vertices
 
 std::int64_t power_of_three(std::int32_t exponent) {
   std::int64_t power = 1;
@@ -25,7 +24,8 @@ std::optional<GraphCounts> sierpinski_counts(std::int32_t depth) {
   // 3^(depth + 1) fits in 64 bits up to depth 38.
   if (depth < 0 || depth > 38) return std::nullopt;
   const std::int64_t corners_of_smallest = power_of_three(depth);
-  return GraphCounts{(corners_of_smallest - 1) / 2 * 3 + 3, 3 * corners_of_smallest};
+  const std::int64_t edges = 3 * corners_of_smallest;
+  return GraphCounts{(corners_of_smallest - 1) / 2 * 3 + 3, edges, 2 * edges, 0};
 }
 
 // Appends two neighbours to a list. The graph's largest degree is 4, which the store is sized
@@ -88,32 +88,44 @@ SierpinskiBuild::SierpinskiBuild(std::int32_t depth)
   sierpinski_subdivide(1, 2, 3, depth, store_);
 }
 
-Outcome generate_sierpinski(std::int32_t first_size, const std::string& output_name) {
+namespace {
+
+struct Sierpinski {
+  std::int32_t depth;
+  const SierpinskiBuild* build;
+
+  GraphFacts facts() const {
+    const GraphCounts counts = *sierpinski_counts(depth);
+    return graph_facts(counts,
+                       comment_line("%% Sierpinski graph: Depth %d, %d vertices, %d edges\n",
+                                    {depth, counts.vertices, counts.edges}),
+                       CountsLineEnd::kSpaceThenNewline);
+  }
+
+  template <class Sink>
+  void write_lines(Vertex first, Vertex last, Sink& sink) const {
+    for (Vertex k = first; k <= last; ++k) {
+      const NeighbourList& list = build->neighbours_of(static_cast<std::size_t>(k));
+      for (std::int32_t slot = 0; slot < list.count; ++slot)
+        sink.write_neighbour(list.neighbours[slot]);
+      sink.end_vertex_line();
+    }
+  }
+};
+
+}  // namespace
+
+Outcome generate_sierpinski(std::int32_t first_size, const GraphDestination& destination) {
   const std::int32_t depth = first_size;
-  const std::optional<GraphCounts> counts = sierpinski_counts(depth);
-  if (!counts || depth > kDeepestStoredDepth) {
+  if (!sierpinski_counts(depth) || depth > kDeepestSierpinskiDepth) {
     return refused("a Sierpinski graph of depth " + std::to_string(depth) +
-                   " has more vertices than famgen can build (depth 0 to " +
-                   std::to_string(kDeepestStoredDepth) + ")");
+                   " has more vertices than famgen can build (depth 1 to " +
+                   std::to_string(kDeepestSierpinskiDepth) + ")");
   }
   const SierpinskiBuild build(depth);
   if (!build.built()) {
     return refused("cannot allocate " + std::to_string(build.store_bytes()) +
                    " bytes for the Sierpinski graph of depth " + std::to_string(depth));
   }
-
-  const Vertex vertex_count = counts->vertices;
-  GraphFile file = open_graph_file(output_name);
-  if (!graph_file_ok(file)) return finish_graph_file(file);
-  write_comment_line(file, "%% Sierpinski graph: Depth %d, %d vertices, %d edges\n",
-                     {depth, vertex_count, counts->edges});
-  write_counts_line(file, vertex_count, counts->edges, CountsLineEnd::kSpaceThenNewline);
-  for (std::size_t k = 1; k <= static_cast<std::size_t>(vertex_count) && graph_file_ok(file); ++k) {
-    const NeighbourList& list = build.neighbours_of(k);
-    for (std::int32_t slot = 0; slot < list.count; ++slot) {
-      write_neighbour(file, list.neighbours[slot]);
-    }
-    end_vertex_line(file);
-  }
-  return finish_graph_file(file);
+  return write_family(Sierpinski{depth, &build}, destination);
 }

@@ -1,33 +1,55 @@
 // The torus: A rings of B vertices, each vertex joined to its two ring neighbours and to the
 // same position on the next and the previous ring, the last ring wrapping to the first.
+#include <algorithm>
+
 #include "generators/generators.hpp"
+#include "graphfile/family_source.hpp"
+
+namespace {
+
+struct Torus {
+  std::int64_t a;  // rings
+  std::int64_t b;  // vertices on a ring
+
+  GraphFacts facts() const {
+    const GraphCounts counts =
+        *torus_counts(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
+    return graph_facts(counts,
+                       comment_line("%% %d x %d torus (%d vertices)\n", {a, b, counts.vertices}),
+                       CountsLineEnd::kNewline);
+  }
+
+  template <class Sink>
+  void write_lines(Vertex first, Vertex last, Sink& sink) const {
+    std::int64_t r = (first - 1) / b + 1;
+    std::int64_t p = (first - 1) % b + 1;
+    for (Vertex v = first; v <= last; ++r, p = 1) {
+      const Vertex ring_start = (r - 1) * b;
+      const Vertex next_ring_start = (r % a) * b;
+      const Vertex previous_ring_start = ((r + a - 2) % a) * b;
+      // The ring wraps at p = 1 and p = B, tested apart so that with B = 1 both apply.
+      const std::int64_t ring_end = std::min(b, p + (last - v));
+      for (; p <= ring_end; ++p, ++v) {
+        const Vertex next = p == b ? ring_start + 1 : ring_start + p + 1;
+        const Vertex previous = p == 1 ? ring_start + b : ring_start + p - 1;
+        sink.write_fixed_line(next, previous, next_ring_start + p, previous_ring_start + p);
+      }
+    }
+  }
+};
+
+}  // namespace
 
 std::optional<GraphCounts> torus_counts(std::int32_t rings, std::int32_t ring_length) {
   // Both below 2^31, so 2 × A × B stays below 2^63.
   const std::int64_t vertices = std::int64_t{rings} * ring_length;
-  return GraphCounts{vertices, 2 * vertices};
+  // A ring of one vertex names it as its next and previous vertex, a torus of one ring names
+  // each vertex as the same position on the next and previous ring.
+  const std::int64_t self_entries = (ring_length == 1 ? 2 : 0) + (rings == 1 ? 2 : 0);
+  return GraphCounts{vertices, 2 * vertices, 4 * vertices, self_entries * vertices};
 }
 
 Outcome generate_torus(std::int32_t first_size, std::int32_t second_size,
-                       const std::string& output_name) {
-  const GraphCounts counts = *torus_counts(first_size, second_size);
-  const std::int64_t a = first_size;
-  const std::int64_t b = second_size;
-  GraphFile file = open_graph_file(output_name);
-  if (!graph_file_ok(file)) return finish_graph_file(file);
-
-  write_comment_line(file, "%% %d x %d torus (%d vertices)\n", {a, b, counts.vertices});
-  write_counts_line(file, counts.vertices, counts.edges, CountsLineEnd::kNewline);
-  for (std::int64_t r = 1; r <= a && graph_file_ok(file); ++r) {
-    const Vertex ring_start = (r - 1) * b;
-    const Vertex next_ring_start = (r % a) * b;
-    const Vertex previous_ring_start = ((r + a - 2) % a) * b;
-    // The ring wraps at p = 1 and p = B, tested apart so that with B = 1 both apply.
-    for (std::int64_t p = 1; p <= b; ++p) {
-      const Vertex next = p == b ? ring_start + 1 : ring_start + p + 1;
-      const Vertex previous = p == 1 ? ring_start + b : ring_start + p - 1;
-      write_fixed_line(file, next, previous, next_ring_start + p, previous_ring_start + p);
-    }
-  }
-  return finish_graph_file(file);
+                       const GraphDestination& destination) {
+  return write_family(Torus{first_size, second_size}, destination);
 }

@@ -72,6 +72,47 @@ inline char* write_unsigned(char* out, std::uint64_t value) {
   return out + 16;
 }
 
+// Writes vertex numbers that mostly fall in the same block of 10^4 as the last number written
+// through the same instance: the neighbours at one position of consecutive lines (vertex - 1,
+// vertex + row length, label XOR 2^b, ...) rise with the line, and a long line lists rising
+// numbers. The text of the part above the last four digits is kept, so such a number costs a
+// subtraction, a 16-byte copy and one table load; only a number in another block pays for the
+// division. Values up to 2^64 - 1 (the kept part has at most 16 digits).
+class CachedDecimal {
+ public:
+  // Needs 24 bytes of room at out; the bytes past the returned end are garbage.
+  char* write(char* out, std::uint64_t value) {
+    std::uint64_t low = value - block_start_;
+    if (low >= 10000) [[unlikely]] {
+      enter_block(value);
+      low = value - block_start_;
+    }
+    if (high_length_ == 0) {  // below 10^4: the length varies and the leading zeros go
+      const unsigned length = kFourDigits.length[low];
+      const std::uint32_t text = kFourDigits.text[low] >> (8 * (4 - length));
+      std::memcpy(out, &text, 4);
+      return out + length;
+    }
+    std::memcpy(out, high_text_, 16);
+    out += high_length_;
+    std::memcpy(out, &kFourDigits.text[low], 4);
+    return out + 4;
+  }
+
+ private:
+  void enter_block(std::uint64_t value) {
+    const std::uint64_t high = value / 10000;
+    block_start_ = high * 10000;
+    char text[24] = {};
+    high_length_ = high == 0 ? 0 : static_cast<unsigned>(write_unsigned(text, high) - text);
+    std::memcpy(high_text_, text, 16);
+  }
+
+  std::uint64_t block_start_ = 0;  // a multiple of 10^4; starts on the block of 0..9999
+  unsigned high_length_ = 0;       // digits of block_start_ / 10^4, 0 for the first block
+  char high_text_[16] = {};
+};
+
 // As "%d" writes it: a minus sign before a negative value, no plus sign, no padding.
 inline char* write_signed(char* out, std::int64_t value) {
   std::uint64_t magnitude = static_cast<std::uint64_t>(value);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "generators/generators.hpp"
+#include "graphfile/graph_writer.hpp"
 #include "tests/graph_reader.hpp"
 
 namespace {
@@ -10,7 +11,7 @@ namespace {
 std::string circle_file(std::int32_t n) {
   const ScratchFolder folder;
   const auto path = folder.path("circle");
-  const Outcome outcome = generate_circle(n, path.string());
+  const Outcome outcome = generate_circle(n, FileDestination(path.string()));
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.error, "");
   return read_file(path);

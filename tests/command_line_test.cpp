@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "graphfile/graph_writer.hpp"
 #include "tests/graph_reader.hpp"
 
 namespace {
@@ -181,19 +182,30 @@ TEST(DispatchGraph, MessageLengthsAreTheDocumentedStatuses) {
   }
 }
 
-TEST(DispatchGraph, NoTypeEndsSilentlyWithoutTouchingTheFile) {
+// A run that names no graph type was asked for nothing it can do: the usage text on standard
+// error, status 2, nothing printed on standard output and no file touched.
+TEST(Usage, NoRecognisedGraphTypePrintsUsage) {
   const ScratchFolder folder;
   const std::string out = folder.path("g").string();
-  for (const auto& arguments :
-       std::vector<std::vector<std::string>>{{"-graphtype", "Grid", "-size", "3,4", "-out", out},
-                                             {"-graphtype=circle", "-size", "3", "-out", out},
-                                             {"-graphtype", "-size", "4", "circle", "-out", out},
-                                             {"-size", "3", "-out", out}}) {
-    const Outcome outcome = dispatch_graph(parse(arguments));
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_TRUE(outcome.message.empty());
-    EXPECT_TRUE(outcome.error.empty());
-    EXPECT_FALSE(std::filesystem::exists(out));
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {},
+           {"--help"},
+           {"-graphtype", "grdi", "-size", "3,3", "-out", out},
+           {"-graphtyp", "grid", "-size", "3,3", "-out", out},
+           {"-graphtype", "Grid", "-size", "3,4", "-out", out},
+           {"-graphtype=circle", "-size", "3", "-out", out},
+           {"-graphtype", "-size", "4", "circle", "-out", out},
+           {"-size", "3", "-out", out, "-format", "parhip", "-threads", "2"}}) {
+    const ProcessResult result = run_famgen(arguments);
+    EXPECT_EQ(result.exit_status, 2) << joined(arguments);
+    EXPECT_EQ(result.standard_output, "");
+    EXPECT_EQ(result.standard_error.rfind("famgen " FAMGEN_VERSION " ", 0), 0u)
+        << result.standard_error;
+    for (const char* needed : {"usage: famgen -graphtype", "unconnected_completegraph N,C",
+                               "-permute SEED", "exit status", "man famgen"}) {
+      EXPECT_NE(result.standard_error.find(needed), std::string::npos) << needed;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out)) << joined(arguments);
   }
 }
 
@@ -250,7 +262,15 @@ TEST_P(ProcessTest, PrintsAndExitsAsDocumented) {
 INSTANTIATE_TEST_SUITE_P(
     Program, ProcessTest,
     testing::Values(
-        ProcessCase{{}, 0, "", false}, ProcessCase{{"--help"}, 0, "", false},
+        // Unknown arguments beside a recognised keyword are still skipped silently.
+        ProcessCase{{"--help", "-graphtype", "circle", "-size", "3", "-out", "-", "-verbose"},
+                    0,
+                    "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n",
+                    false},
+        ProcessCase{{"-graphtype", "circle", "-size", "3", "-out", "/dev/null", "-format", "csv"},
+                    1,
+                    "",
+                    true},
         ProcessCase{{"-graphtype", "grid", "-size", "3", "4", "-out", "/nonexistent/g"},
                     56,
                     "One or more grid dimensions are not available. Exiting.\n",
@@ -301,23 +321,35 @@ TEST_P(RoutingTest, KeywordCallsItsGenerator) {
 INSTANTIATE_TEST_SUITE_P(
     Keywords, RoutingTest,
     testing::Values(
-        RoutingCase{"grid", "4,5", [](auto& n) { return generate_grid(4, 5, n, 0, 0); }},
-        RoutingCase{"folded_grid", "4,5", [](auto& n) { return generate_grid(4, 5, n, 1, 0); }},
-        RoutingCase{"partial_grid", "6,5", [](auto& n) { return generate_grid(6, 5, n, 0, 1); }},
+        RoutingCase{"grid", "4,5",
+                    [](auto& n) { return generate_grid(4, 5, FileDestination(n), 0, 0); }},
+        RoutingCase{"folded_grid", "4,5",
+                    [](auto& n) { return generate_grid(4, 5, FileDestination(n), 1, 0); }},
+        RoutingCase{"partial_grid", "6,5",
+                    [](auto& n) { return generate_grid(6, 5, FileDestination(n), 0, 1); }},
         RoutingCase{"partial_folded_grid", "6,5",
-                    [](auto& n) { return generate_grid(6, 5, n, 1, 1); }},
-        RoutingCase{"circle", "5,7", [](auto& n) { return generate_circle(5, n); }},
-        RoutingCase{"tree", "4", [](auto& n) { return generate_binary_tree(4, n); }},
-        RoutingCase{"torus", "3,4", [](auto& n) { return generate_torus(3, 4, n); }},
-        RoutingCase{"cylinder", "3,4", [](auto& n) { return generate_cylinder(3, 4, n); }},
-        RoutingCase{"hypercube", "3", [](auto& n) { return generate_hypercube(3, n); }},
-        RoutingCase{"star", "5,7", [](auto& n) { return generate_star(5, n); }},
-        RoutingCase{"sierpinski", "2", [](auto& n) { return generate_sierpinski(2, n); }},
-        RoutingCase{"completegraph", "3",
-                    [](auto& n) { return generate_complete_graphs(3, 0, n, true); }},
-        RoutingCase{"completegraph", "3,2",
-                    [](auto& n) { return generate_complete_graphs(3, 2, n, true); }},
-        RoutingCase{"unconnected_completegraph", "3,2",
-                    [](auto& n) { return generate_complete_graphs(3, 2, n, false); }}));
+                    [](auto& n) { return generate_grid(6, 5, FileDestination(n), 1, 1); }},
+        RoutingCase{"circle", "5,7",
+                    [](auto& n) { return generate_circle(5, FileDestination(n)); }},
+        RoutingCase{"tree", "4",
+                    [](auto& n) { return generate_binary_tree(4, FileDestination(n)); }},
+        RoutingCase{"torus", "3,4",
+                    [](auto& n) { return generate_torus(3, 4, FileDestination(n)); }},
+        RoutingCase{"cylinder", "3,4",
+                    [](auto& n) { return generate_cylinder(3, 4, FileDestination(n)); }},
+        RoutingCase{"hypercube", "3",
+                    [](auto& n) { return generate_hypercube(3, FileDestination(n)); }},
+        RoutingCase{"star", "5,7", [](auto& n) { return generate_star(5, FileDestination(n)); }},
+        RoutingCase{"sierpinski", "2",
+                    [](auto& n) { return generate_sierpinski(2, FileDestination(n)); }},
+        RoutingCase{
+            "completegraph", "3",
+            [](auto& n) { return generate_complete_graphs(3, 0, FileDestination(n), true); }},
+        RoutingCase{
+            "completegraph", "3,2",
+            [](auto& n) { return generate_complete_graphs(3, 2, FileDestination(n), true); }},
+        RoutingCase{"unconnected_completegraph", "3,2", [](auto& n) {
+                      return generate_complete_graphs(3, 2, FileDestination(n), false);
+                    }}));
 
 }  // namespace

@@ -5,13 +5,14 @@
 #include <string>
 
 #include "generators/generators.hpp"
+#include "graphfile/graph_writer.hpp"
 #include "tests/graph_reader.hpp"
 
 namespace {
 
 std::string complete_file(int size, int count, bool header_suppressed) {
   return generated_file([=](const std::string& name) {
-    return generate_complete_graphs(size, count, name, header_suppressed);
+    return generate_complete_graphs(size, count, FileDestination(name), header_suppressed);
   });
 }
 
@@ -77,7 +78,8 @@ TEST(CompleteGraphs, FiguresPastSixtyFourBitsAreRefused) {
   EXPECT_FALSE(complete_graphs_counts(2147483647, 2147483647).has_value());
   const ScratchFolder folder;
   const auto path = folder.path("refused");
-  const Outcome outcome = generate_complete_graphs(2147483647, 2147483647, path.string(), false);
+  const Outcome outcome =
+      generate_complete_graphs(2147483647, 2147483647, FileDestination(path.string()), false);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_FALSE(outcome.error.empty());
   EXPECT_FALSE(std::filesystem::exists(path));
@@ -94,11 +96,12 @@ TEST(CompleteGraphs, NoGraphsStillCreatesAndEmptiesTheFile) {
     std::ofstream old(path);
     old << "old contents\n";
   }
-  const Outcome outcome = generate_complete_graphs(3, 0, path.string(), true);
+  const Outcome outcome = generate_complete_graphs(3, 0, FileDestination(path.string()), true);
   EXPECT_EQ(outcome.status, 0);
   EXPECT_TRUE(std::filesystem::exists(path));
   EXPECT_EQ(std::filesystem::file_size(path), 0u);
-  EXPECT_EQ(generate_complete_graphs(3, 0, folder.path("new").string(), true).status, 0);
+  EXPECT_EQ(
+      generate_complete_graphs(3, 0, FileDestination(folder.path("new").string()), true).status, 0);
   EXPECT_TRUE(std::filesystem::exists(folder.path("new")));
 }
 

@@ -7,11 +7,15 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "generators/generators.hpp"
 #include "graphfile/decimal.hpp"
+#include "graphfile/family_source.hpp"
+#include "graphfile/graph_writer.hpp"
 #include "tests/graph_reader.hpp"
 
 namespace {
@@ -52,95 +56,150 @@ TEST(Decimal, MatchesPrintfAroundEveryPowerOfTen) {
   }
 }
 
-// Writes lines through GraphFile and, alongside, the bytes that printf-style templates would
-// give, across several blocks, so that every flush boundary falls somewhere inside a number.
-TEST(GraphFile, ManyBlocksMatchAStraightforwardWriter) {
-  const ScratchFolder folder;
-  const auto path = folder.path("blocks");
-  std::string expected;
-  GraphFile file = open_graph_file(path.string());
-  write_comment_line(file, "%% %d x %d of %d%%\n", {-3, 1234567890123, 0});
-  expected += "% -3 x 1234567890123 of 0%\n";
-  write_counts_line(file, 5000000000, -7, CountsLineEnd::kSpaceThenNewline);
-  expected += "5000000000 -7 \n";
+// Rising runs that cross every length of a 64-bit number, the way a line position's numbers
+// rise, and jumps between blocks of 10^4 in both directions, the way a hypercube's do: the
+// cached writer must give printf's digits throughout, whatever state the last number left.
+TEST(Decimal, CachedWriterMatchesPrintfAcrossEveryLength) {
+  std::vector<std::uint64_t> values;
+  for (int exponent = 1; exponent <= 19; ++exponent) {
+    const auto power = static_cast<std::uint64_t>(power_of_ten(exponent - 1)) * 10;
+    for (std::uint64_t v = power - 3; v <= power + 3; ++v)
+      values.push_back(v);
+    values.push_back(power / 10 * 9 + 9999);
+    values.push_back(power / 2);
+  }
+  values.push_back(std::numeric_limits<std::uint64_t>::max());
+  values.push_back(std::numeric_limits<std::int64_t>::max());
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint64_t base = random() >> (random() % 64);
+    values.push_back(base);
+    values.push_back(base ^ (std::uint64_t{1} << (random() % 20)));
+    values.push_back(base + 1);
+  }
+  decimal::CachedDecimal writer;
+  for (const std::uint64_t value : values) {
+    char text[32];
+    const std::string written(text, writer.write(text, value));
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%" PRIu64, value);
+    ASSERT_EQ(written, expected);
+  }
+}
+
+// A family made up for the test: a mix of list lines of any length and fixed lines of two to
+// four numbers, with numbers past 2^32, over many buffers' worth of lines.
+struct MixedLines {
+  Vertex vertex_count;
+  GraphFacts facts() const {
+    return graph_facts(GraphCounts{vertex_count, 0, 0, 0}, "% mixed\n",
+                       CountsLineEnd::kSpaceThenNewline);
+  }
+  template <class Sink>
+  void write_lines(Vertex first, Vertex last, Sink& sink) const {
+    for (Vertex v = first; v <= last; ++v) {
+      const Vertex big = v * 1000003;
+      switch (v % 5) {
+        case 0:
+          sink.write_fixed_line(v, big);
+          break;
+        case 1:
+          sink.write_fixed_line(v, big * 99991, big);
+          break;
+        case 2:
+          sink.write_fixed_line(big, v, 1, v + 1);
+          break;
+        case 3:
+          sink.end_vertex_line();
+          break;
+        default:
+          for (Vertex k = 0; k < v % 97; ++k)
+            sink.write_neighbour(v + k * 10007);
+          sink.end_vertex_line();
+      }
+    }
+  }
+};
+
+std::string mixed_lines_by_printf(Vertex vertex_count) {
+  std::string text = "% mixed\n" + std::to_string(vertex_count) + " 0 \n";
   char line[128];
-  for (std::int64_t v = 1; v < 400000; ++v) {
-    const std::int64_t big = v * 1000003;
+  for (Vertex v = 1; v <= vertex_count; ++v) {
+    const Vertex big = v * 1000003;
     switch (v % 5) {
       case 0:
-        write_fixed_line(file, v, big);
         std::snprintf(line, sizeof line, "%" PRId64 " %" PRId64 "\n", v, big);
         break;
       case 1:
-        write_fixed_line(file, v, -v, big);
-        std::snprintf(line, sizeof line, "%" PRId64 " %" PRId64 " %" PRId64 "\n", v, -v, big);
+        std::snprintf(line, sizeof line, "%" PRId64 " %" PRId64 " %" PRId64 "\n", v, big * 99991,
+                      big);
         break;
       case 2:
-        write_fixed_line(file, big, v, 1, v + 1);
         std::snprintf(line, sizeof line, "%" PRId64 " %" PRId64 " 1 %" PRId64 "\n", big, v, v + 1);
         break;
       case 3:
-        end_vertex_line(file);
         std::snprintf(line, sizeof line, "\n");
         break;
       default:
-        write_neighbour(file, v);
-        write_neighbour(file, big);
-        end_vertex_line(file);
-        std::snprintf(line, sizeof line, "%" PRId64 " %" PRId64 " \n", v, big);
+        line[0] = 0;
+        for (Vertex k = 0; k < v % 97; ++k)
+          text += std::to_string(v + k * 10007) + " ";
+        text += "\n";
     }
-    expected += line;
+    text += line;
   }
-  ASSERT_GT(expected.size(), 4 * kBlockSize);
-  EXPECT_EQ(close_graph_file(file), 0);
-  EXPECT_TRUE(file.error.empty());
-  EXPECT_EQ(read_file(path), expected);
+  return text;
 }
 
-TEST(GraphFile, CountsLineTemplates) {
-  const ScratchFolder folder;
-  const auto path = folder.path("counts");
-  GraphFile file = open_graph_file(path.string());
-  write_counts_line(file, 6, 12, CountsLineEnd::kSpaceThenNewline);
-  write_counts_line(file, 6, 12, CountsLineEnd::kNewline);
-  ASSERT_EQ(close_graph_file(file), 0);
-  EXPECT_EQ(read_file(path), "6 12 \n6 12\n");
+// Every block and job boundary falls somewhere inside a number or a line; the single pass and
+// every thread count give the bytes printf gives.
+TEST(GraphWriter, ManyBlocksMatchPrintfOnAnyThreadCount) {
+  constexpr Vertex kVertices = 300000;
+  const std::string expected = mixed_lines_by_printf(kVertices);
+  ASSERT_GT(expected.size(), std::size_t{8} << 20);
+  for (const std::optional<std::int32_t> threads :
+       {std::optional<std::int32_t>{}, std::optional<std::int32_t>{1},
+        std::optional<std::int32_t>{2}, std::optional<std::int32_t>{5}}) {
+    const ScratchFolder folder;
+    WriteOptions options;
+    options.output_name = folder.path("mixed").string();
+    options.threads = threads;
+    const Outcome outcome = write_family(MixedLines{kVertices}, FileDestination(options));
+    EXPECT_EQ(outcome.status, 0) << outcome.error;
+    EXPECT_EQ(read_file(options.output_name), expected) << threads.value_or(-1);
+  }
 }
 
-TEST(GraphFile, TruncatesALongerExistingFile) {
+TEST(GraphFile, ReplacesALongerExistingFile) {
   const ScratchFolder folder;
   const auto path = folder.path("old");
   {
     std::ofstream old(path);
     old << std::string(1000000, 'x');
   }
-  GraphFile file = open_graph_file(path.string());
-  write_fixed_line(file, 1, 2);
-  ASSERT_EQ(close_graph_file(file), 0);
-  EXPECT_EQ(read_file(path), "1 2\n");
+  ASSERT_EQ(generate_circle(1, FileDestination(path.string())).status, 0);
+  EXPECT_EQ(read_file(path), "% 1 vertices circle\n1 1\n1 1\n");
 }
 
-// Failures: each is reported as a close status of -1 with one line saying what and where.
+// Failures: each is reported as status -1 with one line saying what and where.
 struct FailureCase {
   std::string name;
-  std::size_t bytes;  // how much to write
+  std::int32_t circle_size;  // how much to write
   std::string expected_error_start;
 };
 
 void PrintTo(const FailureCase& c, std::ostream* out) {
-  *out << c.name.substr(0, 40) << " " << c.bytes << " bytes";
+  *out << c.name.substr(0, 40) << " circle " << c.circle_size;
 }
 
 class GraphFileFailureTest : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(GraphFileFailureTest, ReportsTheFirstFailure) {
   const FailureCase& c = GetParam();
-  GraphFile file = open_graph_file(c.name);
-  for (std::size_t written = 0; written < c.bytes; ++written)
-    end_vertex_line(file);
-  EXPECT_EQ(close_graph_file(file), -1);
-  EXPECT_EQ(file.error.rfind(c.expected_error_start, 0), 0u) << file.error;
-  EXPECT_EQ(file.error.find('\n'), std::string::npos);
+  const Outcome outcome = generate_circle(c.circle_size, FileDestination(c.name));
+  EXPECT_EQ(outcome.status, -1);
+  EXPECT_EQ(outcome.error.rfind(c.expected_error_start, 0), 0u) << outcome.error;
+  EXPECT_EQ(outcome.error.find('\n'), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -150,11 +209,10 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"/nonexistent-folder/g", 10, "famgen: cannot open '/nonexistent-folder/g'"},
         FailureCase{"/tmp", 10, "famgen: cannot open '/tmp': Is a directory"},
         FailureCase{std::string(5000, 'n'), 10, "famgen: cannot open 'nnnn"},
-        // /dev/full below, at and above one block: the close, the first flush, a later flush.
-        FailureCase{"/dev/full", kBlockSize - 2, "famgen: cannot write '/dev/full': No space"},
-        FailureCase{"/dev/full", kBlockSize, "famgen: cannot write '/dev/full': No space"},
-        FailureCase{"/dev/full", 3 * kBlockSize + 2,
-                    "famgen: cannot write '/dev/full': No space"}));
+        // /dev/full below, at and above one block: the heading, the first block, a later one.
+        FailureCase{"/dev/full", 1, "famgen: cannot write '/dev/full': No space"},
+        FailureCase{"/dev/full", 20000, "famgen: cannot write '/dev/full': No space"},
+        FailureCase{"/dev/full", 300000, "famgen: cannot write '/dev/full': No space"}));
 
 TEST(GraphFile, WritesToAPipeAsItIs) {
   // /dev/stdout of a child with a pipe: the file is opened as named, never replaced.

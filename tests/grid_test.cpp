@@ -3,6 +3,7 @@
 #include <string>
 
 #include "generators/generators.hpp"
+#include "graphfile/graph_writer.hpp"
 #include "tests/graph_reader.hpp"
 
 namespace {
@@ -23,7 +24,7 @@ void PrintTo(const GridCase& c, std::ostream* out) {
 
 std::string grid_file(int rows, int row_length, int folded, int partial) {
   return generated_file([&](const std::string& name) {
-    return generate_grid(rows, row_length, name, folded, partial);
+    return generate_grid(rows, row_length, FileDestination(name), folded, partial);
   });
 }
 

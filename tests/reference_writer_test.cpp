@@ -8,6 +8,7 @@
 #include <string>
 
 #include "generators/generators.hpp"
+#include "graphfile/graph_writer.hpp"
 #include "tests/graph_reader.hpp"
 
 namespace {
@@ -73,17 +74,28 @@ std::string reference_torus(std::int64_t a, std::int64_t b) {
   return text;
 }
 
+// The single pass and three threads, whose jobs end inside rows and rings.
+WriteOptions options_for(const std::string& name, bool threaded) {
+  WriteOptions options;
+  options.output_name = name;
+  if (threaded) options.threads = 3;
+  return options;
+}
+
 TEST(ReferenceWriter, GridFamilyOverManyBlocks) {
   for (const auto& [r, w] : std::vector<std::pair<int, int>>{{601, 599}, {2, 90001}, {90001, 2}}) {
-    for (int flags = 0; flags < 4; ++flags) {
+    for (int flags = 0; flags < 8; ++flags) {
       const bool folded = (flags & 1) != 0;
       const bool partial = (flags & 2) != 0;
+      const bool threaded = (flags & 4) != 0;
       const std::string file = generated_file([&](const std::string& name) {
-        return generate_grid(r, w, name, folded ? 1 : 0, partial ? 1 : 0);
+        return generate_grid(r, w, FileDestination(options_for(name, threaded)), folded ? 1 : 0,
+                             partial ? 1 : 0);
       });
-      ASSERT_GT(file.size(), 4 * kBlockSize);
+      ASSERT_GT(file.size(), std::size_t{3} << 20);
       EXPECT_TRUE(file == reference_grid(r, w, folded, partial))
-          << r << "x" << w << " folded " << folded << " partial " << partial;
+          << r << "x" << w << " folded " << folded << " partial " << partial << " threaded "
+          << threaded;
     }
   }
 }
@@ -91,10 +103,13 @@ TEST(ReferenceWriter, GridFamilyOverManyBlocks) {
 TEST(ReferenceWriter, TorusOverManyBlocks) {
   for (const auto& [a, b] :
        std::vector<std::pair<int, int>>{{500, 400}, {1, 200001}, {200001, 1}}) {
-    const std::string file =
-        generated_file([&](const std::string& name) { return generate_torus(a, b, name); });
-    ASSERT_GT(file.size(), 4 * kBlockSize);
-    EXPECT_TRUE(file == reference_torus(a, b)) << a << "x" << b;
+    for (const bool threaded : {false, true}) {
+      const std::string file = generated_file([&](const std::string& name) {
+        return generate_torus(a, b, FileDestination(options_for(name, threaded)));
+      });
+      ASSERT_GT(file.size(), std::size_t{3} << 20);
+      EXPECT_TRUE(file == reference_torus(a, b)) << a << "x" << b << " threaded " << threaded;
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "generators/generators.hpp"
+#include "graphfile/graph_writer.hpp"
 #include "tests/graph_reader.hpp"
 
 namespace {
@@ -26,13 +27,13 @@ TEST_P(RingExactTest, ByteExact) {
 }
 
 auto star(int n) {
-  return [n](const std::string& name) { return generate_star(n, name); };
+  return [n](const std::string& name) { return generate_star(n, FileDestination(name)); };
 }
 auto torus(int a, int b) {
-  return [a, b](const std::string& name) { return generate_torus(a, b, name); };
+  return [a, b](const std::string& name) { return generate_torus(a, b, FileDestination(name)); };
 }
 auto cylinder(int a, int b) {
-  return [a, b](const std::string& name) { return generate_cylinder(a, b, name); };
+  return [a, b](const std::string& name) { return generate_cylinder(a, b, FileDestination(name)); };
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -6,13 +6,15 @@
 #include <string>
 
 #include "generators/generators.hpp"
+#include "graphfile/graph_writer.hpp"
 #include "tests/graph_reader.hpp"
 
 namespace {
 
 std::string sierpinski_file(int depth) {
-  return generated_file(
-      [depth](const std::string& name) { return generate_sierpinski(depth, name); });
+  return generated_file([depth](const std::string& name) {
+    return generate_sierpinski(depth, FileDestination(name));
+  });
 }
 
 TEST(Sierpinski, ByteExact) {
@@ -73,7 +75,7 @@ TEST(Sierpinski, DepthsBeyondTheStoreAreRefusedBeforeAnything) {
   const ScratchFolder folder;
   const auto path = folder.path("s");
   for (const int depth : {20, 39, 2147483647, -1}) {
-    const Outcome outcome = generate_sierpinski(depth, path.string());
+    const Outcome outcome = generate_sierpinski(depth, FileDestination(path.string()));
     EXPECT_EQ(outcome.status, 1) << depth;
     EXPECT_EQ(outcome.error.rfind("famgen: ", 0), 0u);
   }

@@ -4,17 +4,20 @@
 #include <string>
 
 #include "generators/generators.hpp"
+#include "graphfile/graph_writer.hpp"
 #include "tests/graph_reader.hpp"
 
 namespace {
 
 std::string tree_file(int depth) {
-  return generated_file(
-      [depth](const std::string& name) { return generate_binary_tree(depth, name); });
+  return generated_file([depth](const std::string& name) {
+    return generate_binary_tree(depth, FileDestination(name));
+  });
 }
 std::string hypercube_file(int dimension) {
-  return generated_file(
-      [dimension](const std::string& name) { return generate_hypercube(dimension, name); });
+  return generated_file([dimension](const std::string& name) {
+    return generate_hypercube(dimension, FileDestination(name));
+  });
 }
 
 TEST(BinaryTree, ByteExact) {
@@ -74,8 +77,8 @@ TEST(TreeAndHypercube, LargeFiguresAreExactOrRefused) {
 
   const ScratchFolder folder;
   const auto path = folder.path("refused");
-  for (const auto& outcome :
-       {generate_binary_tree(64, path.string()), generate_hypercube(59, path.string())}) {
+  for (const auto& outcome : {generate_binary_tree(64, FileDestination(path.string())),
+                              generate_hypercube(59, FileDestination(path.string()))}) {
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.error.rfind("famgen: ", 0), 0u);
   }

@@ -1,0 +1,59 @@
+// The two layouts with one line per edge, each edge written from one of its ends, in vertex
+// order and, within a vertex, in the order of its adjacency line:
+// - Matrix Market, lower triangle: vertex i writes "i j\n" for each neighbour j <= i, ids from 1;
+// - edge list: vertex u writes "u v\n" for each neighbour v >= u, ids from 0.
+// A self-loop is written once for each time its line lists it; an edge listed twice at both ends
+// is written twice.
+#pragma once
+
+#include "graphfile/sinks.hpp"
+
+enum class EdgeEnd {
+  kLower,  // Matrix Market: the entries j <= i, numbered from 1
+  kUpper,  // edge list: the entries v >= u, numbered from 0
+};
+
+template <EdgeEnd kEnd>
+class EdgeLineSink : public ListLines<EdgeLineSink<kEnd>> {
+ public:
+  EdgeLineSink(ChunkOutput& out, Vertex first_line) : buffer_(out), line_(first_line) {}
+
+  void write_neighbour(Vertex neighbour) {
+    const bool written_here = kEnd == EdgeEnd::kLower ? neighbour <= line_ : neighbour >= line_;
+    if (written_here) {
+      constexpr Vertex kShift = kEnd == EdgeEnd::kLower ? 0 : 1;
+      char* cursor = buffer_.reserve();
+      cursor = decimals_.write(cursor, 0, static_cast<std::uint64_t>(line_ - kShift));
+      *cursor++ = ' ';
+      cursor = decimals_.write(cursor, position_, static_cast<std::uint64_t>(neighbour - kShift));
+      *cursor++ = '\n';
+      buffer_.commit(cursor);
+    }
+    position_ = PositionalDecimals::next(position_);
+  }
+
+  void end_vertex_line() {
+    ++line_;
+    position_ = 1;
+  }
+
+ private:
+  SinkBuffer buffer_;
+  Vertex line_;                  // the line being listed, numbered from 1
+  PositionalDecimals decimals_;  // position 0 writes the line's own number
+  unsigned position_ = 1;        // of the line's next entry
+};
+
+template <EdgeEnd kEnd, class Lines>
+std::uint64_t format_edge_lines(const Lines& lines, ChunkOutput& out) {
+  EdgeLineSink<kEnd> sink(out, lines.first);
+  lines(sink);
+  return 0;
+}
+
+// The lines these layouts write for a graph with these adjacency entries: each edge between two
+// vertices is listed at both ends and written once; a self-loop is written each time it is
+// listed.
+inline std::int64_t edge_lines_of(std::int64_t arcs, std::int64_t loop_arcs) {
+  return (arcs - loop_arcs) / 2 + loop_arcs;
+}

@@ -1,0 +1,268 @@
+#include "graphfile/graph_writer.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "graphfile/graph_file.hpp"
+#include "graphfile/relabelling.hpp"
+
+namespace {
+
+// Bytes handed to the operating system per write call in the single pass. 256 KiB keeps the
+// number of calls low while staying clear of the slower kernel path that some machines take for
+// 1 MiB and up.
+constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
+
+// The single pass: one buffer, sent out a block at a time as the sinks fill it.
+class BlockOutput final : public ChunkOutput {
+ public:
+  explicit BlockOutput(GraphFile& file)
+      : file_(file), buffer_(std::make_unique<char[]>(kBlockSize + kOperationRoom)) {
+    cursor = buffer_.get();
+    limit = buffer_.get() + kBlockSize;
+  }
+  void make_room() override {
+    char* const start = buffer_.get();
+    write_graph_bytes(file_, start, kBlockSize);
+    const std::size_t rest = static_cast<std::size_t>(cursor - limit);
+    std::memmove(start, limit, rest);
+    cursor = start + rest;
+  }
+  void finish() {
+    write_graph_bytes(file_, buffer_.get(), static_cast<std::size_t>(cursor - buffer_.get()));
+    cursor = buffer_.get();
+  }
+
+ private:
+  GraphFile& file_;
+  std::unique_ptr<char[]> buffer_;
+};
+
+Outcome run_single_pass(const GraphSource& source, const JobPlan& plan, const FormatJob& shape,
+                        GraphFile& file) {
+  BlockOutput out(file);
+  std::uint64_t entries_before = 0;
+  int section = 0;
+  for (std::uint64_t index = 0; index < plan.job_count() && graph_file_ok(file); ++index) {
+    FormatJob job = plan.job(index);
+    job.format = shape.format;
+    job.relabelling = shape.relabelling;
+    if (job.section != section) entries_before = 0;
+    section = job.section;
+    job.entries_before = entries_before;
+    entries_before += source.format(job, out);
+  }
+  out.finish();
+  return {};
+}
+
+// Several threads take the jobs in order, each formats its job into a buffer of its own, and
+// the bytes go out strictly in job order: a job's bytes are written by the thread that holds
+// its turn, which then passes the turn on. A thread whose job outgrows its buffer waits for the
+// turn and writes what it has, keeping the turn until its job is done.
+class OrderedWriter {
+ public:
+  OrderedWriter(const GraphSource& source, const JobPlan& plan, const FormatJob& shape,
+                GraphFile& file)
+      : source_(source), plan_(plan), shape_(shape), file_(file) {}
+
+  void work();
+  bool failed() const { return failed_.load(std::memory_order_acquire); }
+
+ private:
+  static constexpr std::size_t kBufferBytes = std::size_t{2} << 20;
+  static constexpr std::uint64_t kFailedTurn = ~std::uint64_t{0};
+
+  class JobOutput final : public ChunkOutput {
+   public:
+    explicit JobOutput(OrderedWriter& writer)
+        : writer_(writer), buffer_(std::make_unique<char[]>(kBufferBytes + kOperationRoom)) {}
+    void start(const FormatJob& job, std::uint64_t index) {
+      job_ = job;
+      index_ = index;
+      holds_turn_ = false;
+      cursor = buffer_.get();
+      limit = buffer_.get() + kBufferBytes;
+    }
+    void make_room() override { send(); }
+    // Takes the turn if need be and writes what the buffer holds; false when the run failed.
+    bool send();
+    // Ends the job: its bytes go out and the turn passes on with the entries it listed.
+    void finish(std::uint64_t entries);
+
+   private:
+    OrderedWriter& writer_;
+    std::unique_ptr<char[]> buffer_;
+    FormatJob job_;
+    std::uint64_t index_ = 0;
+    bool holds_turn_ = false;
+  };
+
+  bool wait_for_turn(std::uint64_t index);
+  void fail() {
+    failed_.store(true, std::memory_order_release);
+    turn_.store(kFailedTurn, std::memory_order_release);
+    turn_.notify_all();
+  }
+
+  const GraphSource& source_;
+  const JobPlan& plan_;
+  const FormatJob& shape_;
+  GraphFile& file_;
+  std::atomic<std::uint64_t> next_job_{0};
+  std::atomic<std::uint64_t> turn_{0};  // the job whose bytes go out next
+  std::atomic<bool> failed_{false};
+  // Touched only by the thread that holds the turn: the entries listed before the turn's job
+  // within its section, for the sections whose words count them.
+  std::uint64_t entries_before_ = 0;
+  int entries_section_ = 0;
+};
+
+bool OrderedWriter::wait_for_turn(std::uint64_t index) {
+  // A job mostly ends after the one before it has been written; spin briefly before sleeping,
+  // since the turn usually arrives within a write's time.
+  for (int spin = 0; spin < 2000; ++spin) {
+    const std::uint64_t turn = turn_.load(std::memory_order_acquire);
+    if (turn == index) return true;
+    if (turn == kFailedTurn) return false;
+  }
+  for (;;) {
+    const std::uint64_t turn = turn_.load(std::memory_order_acquire);
+    if (turn == index) return true;
+    if (turn == kFailedTurn) return false;
+    turn_.wait(turn, std::memory_order_acquire);
+  }
+}
+
+bool OrderedWriter::JobOutput::send() {
+  if (!holds_turn_) {
+    if (!writer_.wait_for_turn(index_)) {
+      cursor = buffer_.get();  // the run failed: the bytes are dropped
+      return false;
+    }
+    holds_turn_ = true;
+    if (job_.section != writer_.entries_section_) {
+      writer_.entries_before_ = 0;
+      writer_.entries_section_ = job_.section;
+    }
+  }
+  char* const start = buffer_.get();
+  if (section_counts_earlier_entries(job_.format, job_.section)) {
+    rebase_section(job_.format, job_.section, start, cursor, writer_.entries_before_);
+  }
+  write_graph_bytes(writer_.file_, start, static_cast<std::size_t>(cursor - start));
+  cursor = start;
+  if (!graph_file_ok(writer_.file_)) {
+    writer_.fail();
+    return false;
+  }
+  return true;
+}
+
+void OrderedWriter::JobOutput::finish(std::uint64_t entries) {
+  if (!send()) return;
+  writer_.entries_before_ += entries;
+  writer_.turn_.store(index_ + 1, std::memory_order_release);
+  writer_.turn_.notify_all();
+}
+
+void OrderedWriter::work() {
+  JobOutput out(*this);
+  while (!failed()) {
+    const std::uint64_t index = next_job_.fetch_add(1, std::memory_order_relaxed);
+    if (index >= plan_.job_count()) return;
+    FormatJob job = plan_.job(index);
+    job.format = shape_.format;
+    job.relabelling = shape_.relabelling;
+    out.start(job, index);
+    // Formatted as if no entries came before; send() moves the words into place once the
+    // turn, and with it the entries before, is known.
+    const std::uint64_t entries = source_.format(job, out);
+    out.finish(entries);
+  }
+}
+
+Outcome run_threads(const GraphSource& source, const JobPlan& plan, const FormatJob& shape,
+                    GraphFile& file, int thread_count) {
+  OrderedWriter writer(source, plan, shape, file);
+  std::vector<std::thread> helpers;
+  for (int i = 1; i < thread_count; ++i) {
+    try {
+      helpers.emplace_back([&writer] { writer.work(); });
+    } catch (const std::system_error&) {
+      break;  // fewer threads than asked for: the ones there are do the work
+    }
+  }
+  writer.work();
+  for (std::thread& helper : helpers)
+    helper.join();
+  return {};
+}
+
+}  // namespace
+
+JobPlan::JobPlan(const GraphSource& source, Format format, Vertex first_line, Vertex last_line)
+    : format_(format),
+      sections_(layout_sections(format)),
+      first_line_(first_line),
+      last_line_(last_line) {
+  const Vertex lines = std::max<Vertex>(0, last_line - first_line + 1);
+  for (int section = 0; section < sections_; ++section) {
+    const double per_line = std::max(1.0, estimated_line_bytes(format, section, source.facts()));
+    lines_per_job_[section] =
+        std::clamp<Vertex>(static_cast<Vertex>(kJobBytes / per_line), 1, kMostLinesPerJob);
+    const auto jobs =
+        static_cast<std::uint64_t>((lines + lines_per_job_[section] - 1) / lines_per_job_[section]);
+    first_job_[section + 1] = first_job_[section] + jobs;
+  }
+}
+
+FormatJob JobPlan::job(std::uint64_t index) const {
+  const int section = index >= first_job_[1] && sections_ > 1 ? 1 : 0;
+  const auto within = static_cast<Vertex>(index - first_job_[section]);
+  FormatJob job;
+  job.format = format_;
+  job.section = section;
+  job.first = first_line_ + within * lines_per_job_[section];
+  job.last = std::min(last_line_, job.first + lines_per_job_[section] - 1);
+  return job;
+}
+
+int thread_count_for(std::int32_t requested, std::uint64_t job_count) {
+  constexpr int kMostThreads = 64;
+  int count = requested;
+  if (count <= 0) count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  count = std::min(count, kMostThreads);
+  return static_cast<int>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(count, job_count)));
+}
+
+Outcome FileDestination::write(const GraphSource& source) const {
+  const GraphFacts& facts = source.facts();
+  const Format format = options_.format;
+  const std::string heading = layout_heading(format, facts, options_.relabel_seed);
+  GraphFile file =
+      open_graph_file(options_.output_name, layout_lower_bound(format, facts, heading.size()));
+  if (file.refused) return {kStatusRefused, {}, file.error};
+  if (!graph_file_ok(file)) return {close_graph_file(file), {}, file.error};
+
+  std::optional<Relabelling> relabelling;
+  if (options_.relabel_seed) relabelling.emplace(facts.line_count(), *options_.relabel_seed);
+  FormatJob shape;
+  shape.format = format;
+  shape.relabelling = relabelling ? &*relabelling : nullptr;
+  const JobPlan plan(source, format, 1, facts.line_count());
+
+  write_graph_bytes(file, heading.data(), heading.size());
+  if (!options_.threads) {
+    run_single_pass(source, plan, shape, file);
+  } else {
+    run_threads(source, plan, shape, file, thread_count_for(*options_.threads, plan.job_count()));
+  }
+  const int status = close_graph_file(file);
+  return {status, {}, file.error};
+}

@@ -1,0 +1,68 @@
+// The METIS adjacency text: line k lists the neighbours of vertex k. A list vertex line writes
+// each neighbour with "%d " and then "\n"; a fixed vertex line is "%d %d\n", "%d %d %d\n" or
+// "%d %d %d %d\n", with no space before its end.
+#pragma once
+
+#include "graphfile/sinks.hpp"
+
+class MetisSink {
+ public:
+  explicit MetisSink(ChunkOutput& out) : buffer_(out) {}
+
+  void write_neighbour(Vertex neighbour) {
+    char* cursor = buffer_.reserve();
+    cursor = decimals_.write(cursor, position_, static_cast<std::uint64_t>(neighbour));
+    *cursor++ = ' ';
+    buffer_.commit(cursor);
+    position_ = PositionalDecimals::next(position_);
+  }
+
+  void end_vertex_line() {
+    char* cursor = buffer_.reserve();
+    *cursor++ = '\n';
+    buffer_.commit(cursor);
+    position_ = 0;
+  }
+
+  void write_fixed_line(Vertex a, Vertex b) {
+    char* cursor = buffer_.reserve();
+    cursor = number(cursor, 0, a, ' ');
+    cursor = number(cursor, 1, b, '\n');
+    buffer_.commit(cursor);
+  }
+
+  void write_fixed_line(Vertex a, Vertex b, Vertex c) {
+    char* cursor = buffer_.reserve();
+    cursor = number(cursor, 0, a, ' ');
+    cursor = number(cursor, 1, b, ' ');
+    cursor = number(cursor, 2, c, '\n');
+    buffer_.commit(cursor);
+  }
+
+  void write_fixed_line(Vertex a, Vertex b, Vertex c, Vertex d) {
+    char* cursor = buffer_.reserve();
+    cursor = number(cursor, 0, a, ' ');
+    cursor = number(cursor, 1, b, ' ');
+    cursor = number(cursor, 2, c, ' ');
+    cursor = number(cursor, 3, d, '\n');
+    buffer_.commit(cursor);
+  }
+
+ private:
+  char* number(char* cursor, unsigned position, Vertex value, char separator) {
+    cursor = decimals_.write(cursor, position, static_cast<std::uint64_t>(value));
+    *cursor++ = separator;
+    return cursor;
+  }
+
+  SinkBuffer buffer_;
+  PositionalDecimals decimals_;
+  unsigned position_ = 0;  // of the next entry on the current list line
+};
+
+template <class Lines>
+std::uint64_t format_metis(const Lines& lines, ChunkOutput& out) {
+  MetisSink sink(out);
+  lines(sink);
+  return 0;
+}

@@ -1,0 +1,110 @@
+// What every layout's sink is built from. A generator drives a sink with three calls, in line
+// order: write_neighbour(w) for each entry of a list vertex line and end_vertex_line() to end
+// it, or one write_fixed_line(a, b[, c[, d]]) for a whole fixed vertex line.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "graphfile/decimal.hpp"
+#include "graphfile/graph_source.hpp"
+
+// The cursor and limit of a ChunkOutput, held in the sink while a job runs and handed back when
+// the sink is done or the output must make room.
+class SinkBuffer {
+ public:
+  explicit SinkBuffer(ChunkOutput& out) : out_(out), cursor_(out.cursor), limit_(out.limit) {}
+  ~SinkBuffer() { out_.cursor = cursor_; }
+  SinkBuffer(const SinkBuffer&) = delete;
+  SinkBuffer& operator=(const SinkBuffer&) = delete;
+
+  // Where the next operation (at most kOperationRoom bytes) may store.
+  char* reserve() {
+    if (cursor_ >= limit_) [[unlikely]]
+      make_room();
+    return cursor_;
+  }
+  void commit(char* end) { cursor_ = end; }
+
+  void put_word(std::uint64_t word) {  // little-endian, as the binary layouts want
+    static_assert(std::endian::native == std::endian::little);
+    char* cursor = reserve();
+    std::memcpy(cursor, &word, 8);
+    commit(cursor + 8);
+  }
+
+ private:
+  void make_room() {
+    out_.cursor = cursor_;
+    out_.make_room();
+    cursor_ = out_.cursor;
+    limit_ = out_.limit;
+  }
+
+  ChunkOutput& out_;
+  char* cursor_;
+  char* limit_;
+};
+
+// For layouts that do not tell fixed lines from list lines: a fixed line is its numbers listed
+// one by one. Derived provides write_neighbour and end_vertex_line.
+template <class Derived>
+class ListLines {
+ public:
+  void write_fixed_line(Vertex a, Vertex b) {
+    self().write_neighbour(a);
+    self().write_neighbour(b);
+    self().end_vertex_line();
+  }
+  void write_fixed_line(Vertex a, Vertex b, Vertex c) {
+    self().write_neighbour(a);
+    self().write_neighbour(b);
+    self().write_neighbour(c);
+    self().end_vertex_line();
+  }
+  void write_fixed_line(Vertex a, Vertex b, Vertex c, Vertex d) {
+    self().write_neighbour(a);
+    self().write_neighbour(b);
+    self().write_neighbour(c);
+    self().write_neighbour(d);
+    self().end_vertex_line();
+  }
+
+ private:
+  Derived& self() { return static_cast<Derived&>(*this); }
+};
+
+// Counts the entries of each line into degrees[0], degrees[1], ...: what a layout needs to
+// know of a line before it writes the line (Scotch's degree, ParHIP's offsets).
+class DegreeCounter : public ListLines<DegreeCounter> {
+ public:
+  explicit DegreeCounter(std::uint64_t* degrees) : degrees_(degrees) {}
+  void write_neighbour(Vertex) { ++entries_; }
+  void end_vertex_line() {
+    *degrees_++ = entries_;
+    entries_ = 0;
+  }
+
+ private:
+  std::uint64_t* degrees_;
+  std::uint64_t entries_ = 0;
+};
+
+// The decimal writers of one line's positions: entry k of a line goes through writer k, the
+// entries past the last writer through the last one, where a long line's rising numbers keep
+// it in one block of 10^4.
+class PositionalDecimals {
+ public:
+  static constexpr unsigned kPositions = 32;  // a hypercube line of dimension 31 and under
+  char* write(char* out, unsigned position, std::uint64_t value) {
+    return writers_[position].write(out, value);
+  }
+  static unsigned next(unsigned position) { return position + (position < kPositions - 1); }
+
+ private:
+  decimal::CachedDecimal writers_[kPositions];
+};
+
+// Lines are processed in batches of this many when a layout needs their degrees first: small
+// enough for the degrees to stay in the cache and on the stack.
+inline constexpr Vertex kDegreeBatch = 1024;
