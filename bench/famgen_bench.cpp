@@ -1,11 +1,16 @@
-// Measures famgen against the limit (the same bytes written from memory) and, for the grid,
-// the torus and the hypercube, against a plain stdio writer. Every keyword at a size giving
-// roughly 0.5 to 1 GB (a tenth of that with --quick), interleaved rounds, medians reported.
+// Measures famgen against the limit: the same number of bytes written from memory by
+// write_limit, into the same kind of output.
 //
-// Usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER]
+// On this kind of machine memory freed a few seconds earlier is slow at its first touch (0.3 to
+// 1.5 s a GB, more than the whole write), so every timed run is preceded by a warm-up that
+// writes and deletes a file of the run's size: famgen and the limit then see the same memory.
+// The first, cold run of each case is reported apart. Runs of a case alternate between famgen
+// and the limit, and medians are reported.
+//
+// Usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...
+//   TABLE: keywords, formats, permute, pipes, sierpinski
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,39 +21,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "generators/generators.hpp"
+#include "graphfile/graph_writer.hpp"
 
 extern char** environ;
 
 namespace {
 
-struct Case {
-  std::string keyword;
-  std::string sizes;         // full size
-  std::string quick_sizes;   // --quick
-  std::string stdio_family;  // empty: no stdio reference for this keyword
-};
-
-const std::vector<Case> kCases = {
-    {"grid", "5000,5000", "1600,1600", "grid"},
-    {"folded_grid", "5000,5000", "1600,1600", ""},
-    {"partial_grid", "5000,5000", "1600,1600", ""},
-    {"partial_folded_grid", "5000,5000", "1600,1600", ""},
-    {"circle", "50000000", "5000000", ""},
-    {"star", "30000000", "3000000", ""},
-    {"torus", "5000,5000", "1600,1600", "torus"},
-    {"cylinder", "5000,5000", "1600,1600", ""},
-    {"tree", "25", "22", ""},
-    {"hypercube", "22", "19", "hypercube"},
-    {"sierpinski", "15", "13", ""},
-    {"completegraph", "3000,15", "1000,15", ""},
-    {"unconnected_completegraph", "3000,15", "1000,15", ""},
-};
+using Clock = std::chrono::steady_clock;
 
 struct Run {
   double seconds = 0;
@@ -64,22 +48,37 @@ Run run(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments)
     argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = Clock::now();
   pid_t child = 0;
   Run result;
   if (posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return result;
   int status = 0;
   rusage usage{};
   wait4(child, &status, 0, &usage);
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   result.peak_kib = usage.ru_maxrss;
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
 
+Run run_shell(const std::string& command) {
+  return run({"/bin/sh", "-c", command});
+}
+
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = std::min(text.find(separator, start), text.size());
+    parts.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
 }
 
 bool same_bytes(const std::string& a, const std::string& b) {
@@ -98,125 +97,337 @@ bool same_bytes(const std::string& a, const std::string& b) {
   return !first && !second;
 }
 
-std::vector<std::string> split_sizes(const std::string& sizes) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  while (start <= sizes.size()) {
-    const std::size_t end = std::min(sizes.find(',', start), sizes.size());
-    parts.push_back(sizes.substr(start, end - start));
-    start = end + 1;
+struct Bench {
+  bool quick = false;
+  int rounds = 3;
+  std::filesystem::path folder = std::filesystem::temp_directory_path() / "famgen-bench";
+  bool failed = false;
+
+  std::string path(const std::string& name) const { return (folder / name).string(); }
+
+  // Touches a file's worth of memory and gives it back, as the run after it will.
+  void warm_up(std::uintmax_t bytes) const {
+    const std::string file = path("warm-up");
+    run({WRITE_LIMIT_BINARY, std::to_string(bytes), file});
+    std::filesystem::remove(file);
   }
-  return parts;
+
+  std::vector<std::string> famgen(const std::string& keyword, const std::string& sizes,
+                                  const std::vector<std::string>& options,
+                                  const std::string& out) const {
+    std::vector<std::string> arguments = {FAMGEN_BINARY, "-graphtype", keyword, "-size",
+                                          sizes,         "-out",       out};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    return arguments;
+  }
+
+  void check(const Run& r, const std::string& what) {
+    if (r.status != 0) {
+      std::fprintf(stderr, "failed (status %d): %s\n", r.status, what.c_str());
+      failed = true;
+    }
+  }
+};
+
+struct Versus {
+  std::uintmax_t bytes = 0;
+  double seconds = 0;  // famgen, warm median
+  double limit = 0;    // the limit, warm median
+  double cold = 0;     // famgen's first run, without a warm-up
+  long peak_kib = 0;
+};
+
+// famgen writing a new file against write_limit writing as many bytes.
+Versus against_limit(Bench& bench, const std::string& keyword, const std::string& sizes,
+                     const std::vector<std::string>& options) {
+  const std::string out = bench.path("famgen.out");
+  const std::string limit_out = bench.path("limit.out");
+  const auto arguments = bench.famgen(keyword, sizes, options, out);
+  Versus v;
+  const Run cold = run(arguments);
+  bench.check(cold, keyword + " " + sizes);
+  v.cold = cold.seconds;
+  v.bytes = std::filesystem::file_size(out);
+  std::filesystem::remove(out);
+  std::vector<double> famgen;
+  std::vector<double> limit;
+  for (int round = 0; round < bench.rounds; ++round) {
+    bench.warm_up(v.bytes);
+    const Run r = run(arguments);
+    bench.check(r, keyword + " " + sizes);
+    famgen.push_back(r.seconds);
+    v.peak_kib = std::max(v.peak_kib, r.peak_kib);
+    std::filesystem::remove(out);
+    bench.warm_up(v.bytes);
+    limit.push_back(run({WRITE_LIMIT_BINARY, std::to_string(v.bytes), limit_out}).seconds);
+    std::filesystem::remove(limit_out);
+  }
+  v.seconds = median(famgen);
+  v.limit = median(limit);
+  return v;
 }
 
-// The Sierpinski build alone, in this process, with famgen's own code: the store taken, set
-// up and subdivided, no file.
-double sierpinski_build_seconds(std::int32_t depth) {
-  const auto start = std::chrono::steady_clock::now();
-  const SierpinskiBuild build(depth);
-  return build.built()
-             ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
-             : 0;
+struct Case {
+  std::string keyword;
+  std::string sizes;        // full size: 0.5 to 1 GB
+  std::string quick_sizes;  // --quick: a tenth
+};
+
+const std::vector<Case> kCases = {
+    {"grid", "5000,5000", "1600,1600"},
+    {"folded_grid", "5000,5000", "1600,1600"},
+    {"partial_grid", "5000,5000", "1600,1600"},
+    {"partial_folded_grid", "5000,5000", "1600,1600"},
+    {"circle", "50000000", "5000000"},
+    {"star", "30000000", "3000000"},
+    {"torus", "5000,5000", "1600,1600"},
+    {"cylinder", "5000,5000", "1600,1600"},
+    {"tree", "25", "22"},
+    {"hypercube", "22", "19"},
+    {"sierpinski", "15", "13"},
+    {"completegraph", "3000,15", "1000,15"},
+    {"unconnected_completegraph", "3000,15", "1000,15"},
+};
+
+const Case& case_of(const std::string& keyword) {
+  return *std::find_if(kCases.begin(), kCases.end(),
+                       [&](const Case& c) { return c.keyword == keyword; });
+}
+
+std::string sizes_of(const Bench& bench, const std::string& keyword) {
+  return bench.quick ? case_of(keyword).quick_sizes : case_of(keyword).sizes;
+}
+
+const std::vector<std::pair<std::string, std::vector<std::string>>> kModes = {
+    {"single pass", {}}, {"-threads 1", {"-threads", "1"}}, {"-threads 2", {"-threads", "2"}}};
+
+void print_versus_header() {
+  std::printf("%-26s %-10s %-12s %12s %8s %7s %7s %8s %9s\n", "keyword", "sizes", "mode", "bytes",
+              "famgen s", "MB/s", "÷limit", "cold s", "peak MiB");
+}
+
+void print_versus(const std::string& keyword, const std::string& sizes, const std::string& mode,
+                  const Versus& v) {
+  std::printf("%-26s %-10s %-12s %12ju %8.3f %7.0f %7.2f %8.3f %9.1f\n", keyword.c_str(),
+              sizes.c_str(), mode.c_str(), v.bytes, v.seconds,
+              static_cast<double>(v.bytes) / v.seconds / 1e6, v.seconds / v.limit, v.cold,
+              static_cast<double>(v.peak_kib) / 1024);
+  std::fflush(stdout);
+}
+
+// Every keyword on one thread, on one thread through the job machinery, and on two.
+void keywords_table(Bench& bench) {
+  std::printf("== every keyword, warm medians of %d, ÷ the raw write of the same bytes\n",
+              bench.rounds);
+  print_versus_header();
+  for (const Case& c : kCases) {
+    const std::string sizes = sizes_of(bench, c.keyword);
+    for (const auto& [mode, options] : kModes)
+      print_versus(c.keyword, sizes, mode, against_limit(bench, c.keyword, sizes, options));
+  }
+  // A plain stdio writer of the same bytes (one fprintf a number), as a straightforward program
+  // would write them; its file must equal famgen's.
+  std::printf("\nstdio writer ÷ famgen's single pass:");
+  for (const std::string keyword : {"grid", "torus", "hypercube"}) {
+    const std::string sizes = sizes_of(bench, keyword);
+    const std::string out = bench.path("famgen.out");
+    const std::string stdio_out = bench.path("stdio.out");
+    std::vector<std::string> stdio = {STDIO_REFERENCE_BINARY, keyword};
+    for (const std::string& size : split(sizes, ','))
+      stdio.push_back(size);
+    stdio.push_back(stdio_out);
+    std::vector<double> famgen_seconds;
+    std::vector<double> stdio_seconds;
+    bool matches = true;
+    for (int round = 0; round < bench.rounds; ++round) {
+      famgen_seconds.push_back(run(bench.famgen(keyword, sizes, {}, out)).seconds);
+      stdio_seconds.push_back(run(stdio).seconds);
+      if (round == 0) matches = same_bytes(out, stdio_out);
+      std::filesystem::remove(out);
+      std::filesystem::remove(stdio_out);
+    }
+    std::printf(" %s %.1f%s", keyword.c_str(), median(stdio_seconds) / median(famgen_seconds),
+                matches ? "" : " (FILES DIFFER)");
+    if (!matches) bench.failed = true;
+  }
+  std::printf("\n\n");
+}
+
+// Every layout of the grid and the hypercube on two threads, each against the raw write of its
+// own bytes.
+void formats_table(Bench& bench) {
+  std::printf("== layouts with -threads 2, warm medians of %d\n", bench.rounds);
+  print_versus_header();
+  for (const std::string keyword : {"grid", "hypercube"}) {
+    const std::string sizes = sizes_of(bench, keyword);
+    for (const std::string format : {"metis", "parhip", "scotch", "mtx", "edgelist"}) {
+      print_versus(keyword, sizes, format,
+                   against_limit(bench, keyword, sizes, {"-threads", "2", "-format", format}));
+    }
+  }
+  std::printf("\n");
+}
+
+// -permute against the same run without it, runs alternating.
+void permute_table(Bench& bench) {
+  std::printf("== -permute 1 ÷ the same run unpermuted, warm medians of %d\n", bench.rounds);
+  std::printf("%-10s %-10s %-12s %10s %10s %8s %9s\n", "keyword", "sizes", "mode", "plain s",
+              "permuted s", "ratio", "peak MiB");
+  for (const std::string keyword : {"grid", "hypercube"}) {
+    const std::string sizes = sizes_of(bench, keyword);
+    for (const auto& [mode, options] :
+         std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"single pass", {}}, {"-threads 2", {"-threads", "2"}}}) {
+      const std::string out = bench.path("famgen.out");
+      std::vector<std::string> permuted_options = options;
+      permuted_options.insert(permuted_options.end(), {"-permute", "1"});
+      const auto plain = bench.famgen(keyword, sizes, options, out);
+      const auto permuted = bench.famgen(keyword, sizes, permuted_options, out);
+      run(plain);
+      const std::uintmax_t bytes = std::filesystem::file_size(out);
+      std::filesystem::remove(out);
+      std::vector<double> plain_seconds;
+      std::vector<double> permuted_seconds;
+      long peak = 0;
+      for (int round = 0; round < bench.rounds; ++round) {
+        bench.warm_up(bytes);
+        plain_seconds.push_back(run(plain).seconds);
+        std::filesystem::remove(out);
+        bench.warm_up(bytes);
+        const Run r = run(permuted);
+        bench.check(r, keyword + " -permute");
+        permuted_seconds.push_back(r.seconds);
+        peak = std::max(peak, r.peak_kib);
+        std::filesystem::remove(out);
+      }
+      std::printf("%-10s %-10s %-12s %10.3f %10.3f %8.2f %9.1f\n", keyword.c_str(), sizes.c_str(),
+                  mode.c_str(), median(plain_seconds), median(permuted_seconds),
+                  median(permuted_seconds) / median(plain_seconds),
+                  static_cast<double>(peak) / 1024);
+      std::fflush(stdout);
+    }
+  }
+  std::printf("\n");
+}
+
+// Into a pipe read by cat: famgen against write_limit writing as many bytes into the same kind
+// of pipe (both enlarge it to 1 MiB).
+void pipes_table(Bench& bench) {
+  std::printf("== into a pipe read by cat > /dev/null, medians of %d\n", bench.rounds);
+  std::printf("%-10s %-10s %-12s %12s %8s %8s %7s\n", "keyword", "sizes", "mode", "bytes",
+              "famgen s", "limit s", "÷limit");
+  for (const std::string keyword : {"grid", "hypercube"}) {
+    const std::string sizes = sizes_of(bench, keyword);
+    for (const auto& [mode, options] : std::vector<std::pair<std::string, std::string>>{
+             {"single pass", ""}, {"-threads 2", " -threads 2"}}) {
+      const std::string famgen = std::string(FAMGEN_BINARY) + " -graphtype " + keyword + " -size " +
+                                 sizes + " -out -" + options + " | cat >/dev/null";
+      const std::string out = bench.path("famgen.out");
+      run(bench.famgen(keyword, sizes, {}, out));
+      const std::uintmax_t bytes = std::filesystem::file_size(out);
+      std::filesystem::remove(out);
+      const std::string limit =
+          std::string(WRITE_LIMIT_BINARY) + " " + std::to_string(bytes) + " - | cat >/dev/null";
+      std::vector<double> famgen_seconds;
+      std::vector<double> limit_seconds;
+      for (int round = 0; round < bench.rounds; ++round) {
+        famgen_seconds.push_back(run_shell(famgen).seconds);
+        limit_seconds.push_back(run_shell(limit).seconds);
+      }
+      std::printf("%-10s %-10s %-12s %12ju %8.3f %8.3f %7.2f\n", keyword.c_str(), sizes.c_str(),
+                  mode.c_str(), bytes, median(famgen_seconds), median(limit_seconds),
+                  median(famgen_seconds) / median(limit_seconds));
+      std::fflush(stdout);
+    }
+  }
+  std::printf("\n");
+}
+
+// Times the writing phase apart from the build, inside the process that does both: the
+// destination is called once the store is built.
+class PhaseTimer final : public GraphDestination {
+ public:
+  PhaseTimer(WriteOptions options, Clock::time_point start)
+      : file_(std::move(options)), start_(start) {}
+  Outcome write(const GraphSource& source) const override {
+    const auto written = Clock::now();
+    build_seconds = std::chrono::duration<double>(written - start_).count();
+    const Outcome outcome = file_.write(source);
+    write_seconds = std::chrono::duration<double>(Clock::now() - written).count();
+    return outcome;
+  }
+  mutable double build_seconds = 0;
+  mutable double write_seconds = 0;
+
+ private:
+  FileDestination file_;
+  Clock::time_point start_;
+};
+
+void sierpinski_table(Bench& bench) {
+  const std::int32_t depth = bench.quick ? 13 : 15;
+  std::printf("== sierpinski depth %d, phases timed inside one process, medians of %d\n", depth,
+              bench.rounds);
+  std::printf("%-12s %12s %8s %9s %8s %7s\n", "mode", "bytes", "build s", "writing s", "limit s",
+              "÷limit");
+  for (const auto& [mode, threads] : std::vector<std::pair<std::string, std::optional<int>>>{
+           {"single pass", std::nullopt}, {"-threads 2", 2}}) {
+    const std::string out = bench.path("famgen.out");
+    const std::string limit_out = bench.path("limit.out");
+    WriteOptions options;
+    options.output_name = out;
+    options.threads = threads;
+    std::vector<double> build;
+    std::vector<double> writing;
+    std::vector<double> limit;
+    std::uintmax_t bytes = 0;
+    for (int round = 0; round < bench.rounds; ++round) {
+      if (bytes != 0) bench.warm_up(bytes);
+      sync();
+      const PhaseTimer timer(options, Clock::now());
+      if (generate_sierpinski(depth, timer).status != 0) bench.failed = true;
+      build.push_back(timer.build_seconds);
+      writing.push_back(timer.write_seconds);
+      bytes = std::filesystem::file_size(out);
+      std::filesystem::remove(out);
+      bench.warm_up(bytes);
+      limit.push_back(run({WRITE_LIMIT_BINARY, std::to_string(bytes), limit_out}).seconds);
+      std::filesystem::remove(limit_out);
+    }
+    std::printf("%-12s %12ju %8.3f %9.3f %8.3f %7.2f\n", mode.c_str(), bytes, median(build),
+                median(writing), median(limit), median(writing) / median(limit));
+  }
+  std::printf("\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool quick = false;
-  int rounds = 3;
-  std::filesystem::path folder = std::filesystem::temp_directory_path() / "famgen-bench";
+  Bench bench;
+  std::set<std::string> only;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--quick") {
-      quick = true;
+      bench.quick = true;
     } else if (argument == "--rounds" && i + 1 < argc) {
-      rounds = std::max(1, std::atoi(argv[++i]));
+      bench.rounds = std::max(1, std::atoi(argv[++i]));
     } else if (argument == "--dir" && i + 1 < argc) {
-      folder = argv[++i];
+      bench.folder = argv[++i];
+    } else if (argument == "--only" && i + 1 < argc) {
+      only.insert(argv[++i]);
     } else {
-      std::fprintf(stderr, "usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER]\n");
+      std::fprintf(stderr,
+                   "usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...\n"
+                   "TABLE: keywords, formats, permute, pipes, sierpinski\n");
       return 2;
     }
   }
-  std::filesystem::create_directories(folder);
-  const std::string out = (folder / "famgen.graph").string();
-  const std::string limit_out = (folder / "limit.graph").string();
-  const std::string stdio_out = (folder / "stdio.graph").string();
-
-  struct Figures {
-    std::uintmax_t bytes = 0;
-    std::vector<double> famgen, limit, stdio, overwrite;
-    long peak_kib = 0;
-    bool stdio_matches = true;
-  };
-  std::map<std::string, Figures> figures;
-  bool failed = false;
-
-  for (int round = 0; round < rounds; ++round) {
-    for (const Case& c : kCases) {
-      Figures& f = figures[c.keyword];
-      const std::string sizes = quick ? c.quick_sizes : c.sizes;
-      const Run famgen = run({FAMGEN_BINARY, "-graphtype", c.keyword, "-size", sizes, "-out", out});
-      if (famgen.status != 0) {
-        std::fprintf(stderr, "famgen failed on %s %s\n", c.keyword.c_str(), sizes.c_str());
-        failed = true;
-      }
-      f.bytes = std::filesystem::file_size(out);
-      f.famgen.push_back(famgen.seconds);
-      f.peak_kib = std::max(f.peak_kib, famgen.peak_kib);
-      if (c.keyword == "circle") {
-        // Writing over the existing file: the cost of the truncation the open makes.
-        f.overwrite.push_back(
-            run({FAMGEN_BINARY, "-graphtype", c.keyword, "-size", sizes, "-out", out}).seconds);
-      }
-      if (!c.stdio_family.empty()) {
-        std::vector<std::string> arguments = {STDIO_REFERENCE_BINARY, c.stdio_family};
-        for (const std::string& size : split_sizes(sizes))
-          arguments.push_back(size);
-        arguments.push_back(stdio_out);
-        f.stdio.push_back(run(arguments).seconds);
-        if (round == 0) f.stdio_matches = same_bytes(out, stdio_out);
-        std::filesystem::remove(stdio_out);
-      }
-      std::filesystem::remove(out);
-      f.limit.push_back(run({WRITE_LIMIT_BINARY, std::to_string(f.bytes), limit_out}).seconds);
-      std::filesystem::remove(limit_out);
-    }
-  }
-
-  std::printf("%-26s %-10s %14s %9s %8s %8s %8s %9s\n", "keyword", "sizes", "bytes", "famgen s",
-              "MB/s", "÷limit", "stdio÷", "peak MiB");
-  for (const Case& c : kCases) {
-    const Figures& f = figures[c.keyword];
-    const double famgen = median(f.famgen);
-    const double limit = median(f.limit);
-    std::string stdio = "-";
-    if (!f.stdio.empty()) {
-      char text[32];
-      std::snprintf(text, sizeof text, "%.1f%s", median(f.stdio) / famgen,
-                    f.stdio_matches ? "" : "!");
-      stdio = text;
-    }
-    std::printf("%-26s %-10s %14ju %9.3f %8.0f %8.2f %8s %9.1f\n", c.keyword.c_str(),
-                (quick ? c.quick_sizes : c.sizes).c_str(), f.bytes, famgen,
-                static_cast<double>(f.bytes) / famgen / 1e6, famgen / limit, stdio.c_str(),
-                static_cast<double>(f.peak_kib) / 1024);
-  }
-  const Figures& circle = figures["circle"];
-  std::printf("\ncircle over an existing file of the same size: %.3f s (new file %.3f s)\n",
-              median(circle.overwrite), median(circle.famgen));
-  const std::int32_t depth = quick ? 13 : 15;
-  const double build = sierpinski_build_seconds(depth);
-  std::printf("sierpinski depth %d: build %.3f s, writing %.3f s, peak %.1f bytes a vertex\n",
-              depth, build, median(figures["sierpinski"].famgen) - build,
-              static_cast<double>(figures["sierpinski"].peak_kib) * 1024 /
-                  static_cast<double>(sierpinski_counts(depth)->vertices));
-  for (const Case& c : kCases) {
-    if (!figures[c.keyword].stdio_matches) {
-      std::printf("MISMATCH: the stdio reference of %s differs from famgen's file\n",
-                  c.keyword.c_str());
-      failed = true;
-    }
-  }
-  return failed ? 1 : 0;
+  std::filesystem::create_directories(bench.folder);
+  const auto wanted = [&](const std::string& table) { return only.empty() || only.count(table); };
+  if (wanted("keywords")) keywords_table(bench);
+  if (wanted("formats")) formats_table(bench);
+  if (wanted("permute")) permute_table(bench);
+  if (wanted("pipes")) pipes_table(bench);
+  if (wanted("sierpinski")) sierpinski_table(bench);
+  return bench.failed ? 1 : 0;
 }

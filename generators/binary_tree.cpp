@@ -23,12 +23,14 @@ struct BinaryTree {
   void write_lines(Vertex first, Vertex last, Sink& sink) const {
     const Vertex last_parent = (vertex_count - 1) / 2;
     for (Vertex k = first; k <= last; ++k) {
+      Vertex neighbours[3];
+      int count = 0;
       if (k <= last_parent) {
-        sink.write_neighbour(2 * k);
-        sink.write_neighbour(2 * k + 1);
+        neighbours[count++] = 2 * k;
+        neighbours[count++] = 2 * k + 1;
       }
-      if (k > 1) sink.write_neighbour(k / 2);
-      sink.end_vertex_line();
+      if (k > 1) neighbours[count++] = k / 2;
+      sink.write_list_line(neighbours, count);
     }
   }
 };

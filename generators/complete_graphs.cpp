@@ -31,10 +31,9 @@ struct CompleteGraphs {
     Vertex graph_start = (first - 1) / n * n;
     std::int64_t v = (first - 1) % n + 1;
     for (Vertex line = first; line <= last; ++line) {
-      for (std::int64_t u = 1; u < v; ++u)
-        sink.write_neighbour(graph_start + u);
-      for (std::int64_t u = v + 1; u <= n; ++u)
-        sink.write_neighbour(graph_start + u);
+      // The other vertices of the graph: those before v, then those after it.
+      sink.write_neighbour_run(graph_start + 1, v - 1);
+      sink.write_neighbour_run(graph_start + v + 1, n - v);
       sink.end_vertex_line();
       if (++v > n) {
         v = 1;

@@ -12,6 +12,13 @@
 
 #include "graphfile/graph_source.hpp"
 
+// factor × count, or the largest 64-bit value when that passes it: the entry counts of graphs
+// that no disk could hold (the space guard refuses them before anything is written).
+inline std::int64_t saturating_product(std::int64_t factor, std::int64_t count) {
+  std::int64_t product = 0;
+  return __builtin_mul_overflow(factor, count, &product) ? INT64_MAX : product;
+}
+
 // Each counts function returns nothing when a figure of the graph (vertex count, edge figure
 // or largest vertex number) does not fit in a signed 64-bit integer.
 std::optional<GraphCounts> circle_counts(std::int32_t n);

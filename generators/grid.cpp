@@ -43,8 +43,20 @@ struct Grid {
     for (Vertex v = first; v <= last; ++i, j = 0) {
       const bool in_band = partial && band.first_row <= i && i <= band.last_row;
       const std::int64_t row_end = std::min(row_length - 1, j + (last - v));
-      for (; j <= row_end; ++j, ++v)
-        write_line(sink, band, in_band, i, j, v);
+      const bool above = i > 0;
+      const bool below = i < rows - 1;
+      for (; j <= row_end; ++j, ++v) {
+        if (j == 0 || j == row_length - 1 || in_band) {
+          write_line(sink, band, in_band, i, j, v);
+          continue;
+        }
+        // Most vertices: both row neighbours, no band and no corner.
+        Vertex neighbours[4] = {v - 1, v + 1};
+        int count = 2;
+        if (above) neighbours[count++] = v - row_length;
+        if (below) neighbours[count++] = v + row_length;
+        sink.write_list_line(neighbours, count);
+      }
     }
   }
 
@@ -55,23 +67,25 @@ struct Grid {
   void write_line(Sink& sink, const Band& band, bool in_band, std::int64_t i, std::int64_t j,
                   Vertex v) const {
     const std::int64_t w = row_length;
-    if (j > 0 && !(in_band && band.low < j && j <= band.high)) sink.write_neighbour(v - 1);
-    if (j < w - 1 && !(in_band && band.low <= j && j < band.high)) sink.write_neighbour(v + 1);
-    if (i > 0) sink.write_neighbour(v - w);
-    if (i < rows - 1) sink.write_neighbour(v + w);
+    Vertex neighbours[5];
+    int count = 0;
+    if (j > 0 && !(in_band && band.low < j && j <= band.high)) neighbours[count++] = v - 1;
+    if (j < w - 1 && !(in_band && band.low <= j && j < band.high)) neighbours[count++] = v + 1;
+    if (i > 0) neighbours[count++] = v - w;
+    if (i < rows - 1) neighbours[count++] = v + w;
     if (folded && (j == 0 || j == w - 1)) {
       const std::int64_t last_row = rows - 1;
       if (i == 0 && j == 0) {
-        sink.write_neighbour(rows * w);
+        neighbours[count++] = rows * w;
       } else if (i == last_row && j == 0) {
-        sink.write_neighbour(w);
+        neighbours[count++] = w;
       } else if (i == 0 && j == w - 1) {
-        sink.write_neighbour(last_row * w + 1);
+        neighbours[count++] = last_row * w + 1;
       } else if (i == last_row && j == w - 1) {
-        sink.write_neighbour(1);
+        neighbours[count++] = 1;
       }
     }
-    sink.end_vertex_line();
+    sink.write_list_line(neighbours, count);
   }
 };
 
@@ -85,7 +99,7 @@ std::optional<GraphCounts> grid_counts(std::int32_t rows, std::int32_t row_lengt
   const std::int64_t vertices = r * w;
   const std::int64_t band_edges = partial ? (2 * r / 3 - r / 3) * (2 * w / 3 - w / 3) : 0;
   std::int64_t edges = 2 * vertices - r - w - band_edges;
-  std::int64_t arcs = 2 * edges;
+  std::int64_t arcs = saturating_product(2, edges);
   std::int64_t loop_arcs = 0;
   if (folded) {
     edges += 2;
@@ -95,7 +109,8 @@ std::optional<GraphCounts> grid_counts(std::int32_t rows, std::int32_t row_lengt
       arcs += 1;
       loop_arcs = 1;
     } else {
-      arcs += r == 1 || w == 1 ? 2 : 4;
+      const std::int64_t fold_arcs = r == 1 || w == 1 ? 2 : 4;
+      if (arcs <= INT64_MAX - fold_arcs) arcs += fold_arcs;
     }
   }
   return GraphCounts{vertices, edges, arcs, loop_arcs};

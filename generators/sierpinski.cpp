@@ -106,9 +106,10 @@ struct Sierpinski {
   void write_lines(Vertex first, Vertex last, Sink& sink) const {
     for (Vertex k = first; k <= last; ++k) {
       const NeighbourList& list = build->neighbours_of(static_cast<std::size_t>(k));
+      Vertex neighbours[4];
       for (std::int32_t slot = 0; slot < list.count; ++slot)
-        sink.write_neighbour(list.neighbours[slot]);
-      sink.end_vertex_line();
+        neighbours[slot] = list.neighbours[slot];
+      sink.write_list_line(neighbours, list.count);
     }
   }
 };

@@ -23,8 +23,7 @@ struct Star {
   void write_lines(Vertex first, Vertex last, Sink& sink) const {
     Vertex i = first;
     if (i == 1 && i <= last) {
-      for (Vertex v = 2; v <= n; ++v)
-        sink.write_neighbour(v);
+      sink.write_neighbour_run(2, n - 1);
       sink.end_vertex_line();
       ++i;
     }

@@ -46,7 +46,8 @@ std::optional<GraphCounts> torus_counts(std::int32_t rings, std::int32_t ring_le
   // A ring of one vertex names it as its next and previous vertex, a torus of one ring names
   // each vertex as the same position on the next and previous ring.
   const std::int64_t self_entries = (ring_length == 1 ? 2 : 0) + (rings == 1 ? 2 : 0);
-  return GraphCounts{vertices, 2 * vertices, 4 * vertices, self_entries * vertices};
+  return GraphCounts{vertices, 2 * vertices, saturating_product(4, vertices),
+                     self_entries * vertices};
 }
 
 Outcome generate_torus(std::int32_t first_size, std::int32_t second_size,

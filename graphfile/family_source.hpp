@@ -32,6 +32,16 @@ class RelabelledSink {
       : sink_(sink), relabelling_(relabelling) {}
   void write_neighbour(Vertex w) { sink_.write_neighbour(relabelling_.forward(w)); }
   void end_vertex_line() { sink_.end_vertex_line(); }
+  void write_neighbour_run(Vertex first, Vertex count) {
+    for (Vertex v = first; v < first + count; ++v)
+      sink_.write_neighbour(map(v));
+  }
+  void write_list_line(const Vertex* neighbours, int count) {
+    Vertex relabelled[kMostListLineEntries];
+    for (int k = 0; k < count; ++k)
+      relabelled[k] = map(neighbours[k]);
+    sink_.write_list_line(relabelled, count);
+  }
   void write_fixed_line(Vertex a, Vertex b) { sink_.write_fixed_line(map(a), map(b)); }
   void write_fixed_line(Vertex a, Vertex b, Vertex c) {
     sink_.write_fixed_line(map(a), map(b), map(c));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -12,6 +13,14 @@
 #include "graphfile/relabelling.hpp"
 
 namespace {
+
+// Tells the core that this is a spin-wait loop, so that it slows down and lets the other
+// hardware thread of the core (and the hypervisor) have the resources.
+inline void pause() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
 
 // Bytes handed to the operating system per write call in the single pass. 256 KiB keeps the
 // number of calls low while staying clear of the slower kernel path that some machines take for
@@ -68,8 +77,8 @@ Outcome run_single_pass(const GraphSource& source, const JobPlan& plan, const Fo
 class OrderedWriter {
  public:
   OrderedWriter(const GraphSource& source, const JobPlan& plan, const FormatJob& shape,
-                GraphFile& file)
-      : source_(source), plan_(plan), shape_(shape), file_(file) {}
+                GraphFile& file, bool spin)
+      : source_(source), plan_(plan), shape_(shape), file_(file), spin_(spin) {}
 
   void work();
   bool failed() const { return failed_.load(std::memory_order_acquire); }
@@ -77,6 +86,7 @@ class OrderedWriter {
  private:
   static constexpr std::size_t kBufferBytes = std::size_t{2} << 20;
   static constexpr std::uint64_t kFailedTurn = ~std::uint64_t{0};
+  static constexpr int kSpinMicroseconds = 500;
 
   class JobOutput final : public ChunkOutput {
    public:
@@ -114,6 +124,7 @@ class OrderedWriter {
   const JobPlan& plan_;
   const FormatJob& shape_;
   GraphFile& file_;
+  const bool spin_;  // every thread has a core of its own
   std::atomic<std::uint64_t> next_job_{0};
   std::atomic<std::uint64_t> turn_{0};  // the job whose bytes go out next
   std::atomic<bool> failed_{false};
@@ -124,12 +135,19 @@ class OrderedWriter {
 };
 
 bool OrderedWriter::wait_for_turn(std::uint64_t index) {
-  // A job mostly ends after the one before it has been written; spin briefly before sleeping,
-  // since the turn usually arrives within a write's time.
-  for (int spin = 0; spin < 2000; ++spin) {
-    const std::uint64_t turn = turn_.load(std::memory_order_acquire);
-    if (turn == index) return true;
-    if (turn == kFailedTurn) return false;
+  // The turn mostly arrives within one job's write. Sleeping costs a wake-up of tens of
+  // microseconds on a virtual machine, about as long as writing a job, so a thread that has a
+  // core of its own spins for up to that long first.
+  if (spin_) {
+    const auto give_up =
+        std::chrono::steady_clock::now() + std::chrono::microseconds(kSpinMicroseconds);
+    for (int spin = 1;; ++spin) {
+      const std::uint64_t turn = turn_.load(std::memory_order_acquire);
+      if (turn == index) return true;
+      if (turn == kFailedTurn) return false;
+      pause();
+      if (spin % 64 == 0 && std::chrono::steady_clock::now() > give_up) break;
+    }
   }
   for (;;) {
     const std::uint64_t turn = turn_.load(std::memory_order_acquire);
@@ -189,7 +207,8 @@ void OrderedWriter::work() {
 
 Outcome run_threads(const GraphSource& source, const JobPlan& plan, const FormatJob& shape,
                     GraphFile& file, int thread_count) {
-  OrderedWriter writer(source, plan, shape, file);
+  const bool spin = static_cast<unsigned>(thread_count) <= std::thread::hardware_concurrency();
+  OrderedWriter writer(source, plan, shape, file, spin);
   std::vector<std::thread> helpers;
   for (int i = 1; i < thread_count; ++i) {
     try {
@@ -216,8 +235,10 @@ JobPlan::JobPlan(const GraphSource& source, Format format, Vertex first_line, Ve
     const double per_line = std::max(1.0, estimated_line_bytes(format, section, source.facts()));
     lines_per_job_[section] =
         std::clamp<Vertex>(static_cast<Vertex>(kJobBytes / per_line), 1, kMostLinesPerJob);
-    const auto jobs =
-        static_cast<std::uint64_t>((lines + lines_per_job_[section] - 1) / lines_per_job_[section]);
+    // At least one job a section, so that a graph without lines still gets what a section
+    // writes after its last line (ParHIP's closing offset).
+    const auto jobs = static_cast<std::uint64_t>(
+        std::max<Vertex>(1, (lines + lines_per_job_[section] - 1) / lines_per_job_[section]));
     first_job_[section + 1] = first_job_[section] + jobs;
   }
 }

@@ -7,6 +7,8 @@
 
 class MetisSink {
  public:
+  static constexpr Vertex kRunBatch = 16;  // 16 numbers of 20 digits fit an operation's room
+
   explicit MetisSink(ChunkOutput& out) : buffer_(out) {}
 
   void write_neighbour(Vertex neighbour) {
@@ -17,11 +19,41 @@ class MetisSink {
     position_ = PositionalDecimals::next(position_);
   }
 
+  // A run of rising numbers goes through one writer, held in a local copy so that it stays in
+  // registers (a store through the buffer might otherwise change it), with one room check for
+  // every kRunBatch numbers.
+  void write_neighbour_run(Vertex first, Vertex count) {
+    decimal::CachedDecimal writer = decimals_.writer(position_);
+    const Vertex end = first + count;
+    for (Vertex v = first; v < end;) {
+      char* cursor = buffer_.reserve();
+      const Vertex batch_end = end - v > kRunBatch ? v + kRunBatch : end;
+      for (; v < batch_end; ++v) {
+        cursor = writer.write(cursor, static_cast<std::uint64_t>(v));
+        *cursor++ = ' ';
+      }
+      buffer_.commit(cursor);
+    }
+    decimals_.writer(position_) = writer;
+    position_ = PositionalDecimals::next(position_);
+  }
+
   void end_vertex_line() {
     char* cursor = buffer_.reserve();
     *cursor++ = '\n';
     buffer_.commit(cursor);
     position_ = 0;
+  }
+
+  // One room check and fixed positions for the whole line, where write_neighbour pays for
+  // both on every entry.
+  void write_list_line(const Vertex* neighbours, int count) {
+    char* cursor = buffer_.reserve();
+    for (int k = 0; k < count; ++k) {
+      cursor = number(cursor, static_cast<unsigned>(k), neighbours[k], ' ');
+    }
+    *cursor++ = '\n';
+    buffer_.commit(cursor);
   }
 
   void write_fixed_line(Vertex a, Vertex b) {

@@ -44,7 +44,7 @@ class Relabelling {
   }
 
  private:
-  static constexpr int kRounds = 4;  // even, so the halves end with the widths they began with
+  static constexpr int kRounds = 6;  // even, so the halves end with the widths they began with
 
   static std::uint64_t split_mix(std::uint64_t& state) {
     std::uint64_t z = state += 0x9e3779b97f4a7c15;

@@ -1,6 +1,10 @@
-// What every layout's sink is built from. A generator drives a sink with three calls, in line
-// order: write_neighbour(w) for each entry of a list vertex line and end_vertex_line() to end
-// it, or one write_fixed_line(a, b[, c[, d]]) for a whole fixed vertex line.
+// What every layout's sink is built from. A generator drives a sink in line order with:
+// - write_neighbour(w) for each entry of a list vertex line and end_vertex_line() to end it;
+// - write_list_line(neighbours, count), the same for a whole list line of at most
+//   kMostListLineEntries entries at once;
+// - write_neighbour_run(first, count), the entries first, first + 1, ..., first + count - 1 of a
+//   list line at once (the long lines of the star and the complete graphs);
+// - write_fixed_line(a, b[, c[, d]]) for a whole fixed vertex line.
 #pragma once
 
 #include <cstdint>
@@ -46,11 +50,23 @@ class SinkBuffer {
   char* limit_;
 };
 
+// A list line handed over whole is short enough for one operation's room.
+inline constexpr int kMostListLineEntries = 8;
+
 // For layouts that do not tell fixed lines from list lines: a fixed line is its numbers listed
 // one by one. Derived provides write_neighbour and end_vertex_line.
 template <class Derived>
 class ListLines {
  public:
+  void write_list_line(const Vertex* neighbours, int count) {
+    for (int k = 0; k < count; ++k)
+      self().write_neighbour(neighbours[k]);
+    self().end_vertex_line();
+  }
+  void write_neighbour_run(Vertex first, Vertex count) {
+    for (Vertex v = first; v < first + count; ++v)
+      self().write_neighbour(v);
+  }
   void write_fixed_line(Vertex a, Vertex b) {
     self().write_neighbour(a);
     self().write_neighbour(b);
@@ -80,6 +96,7 @@ class DegreeCounter : public ListLines<DegreeCounter> {
  public:
   explicit DegreeCounter(std::uint64_t* degrees) : degrees_(degrees) {}
   void write_neighbour(Vertex) { ++entries_; }
+  void write_neighbour_run(Vertex, Vertex count) { entries_ += static_cast<std::uint64_t>(count); }
   void end_vertex_line() {
     *degrees_++ = entries_;
     entries_ = 0;
@@ -100,6 +117,7 @@ class PositionalDecimals {
     return writers_[position].write(out, value);
   }
   static unsigned next(unsigned position) { return position + (position < kPositions - 1); }
+  decimal::CachedDecimal& writer(unsigned position) { return writers_[position]; }
 
  private:
   decimal::CachedDecimal writers_[kPositions];

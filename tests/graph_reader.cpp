@@ -231,3 +231,133 @@ std::string fixed_vertex_lines(const std::string& slash_separated) {
   }
   return text;
 }
+
+namespace {
+
+class StringOutput final : public ChunkOutput {
+ public:
+  StringOutput() : buffer_(4096 + kOperationRoom) {
+    cursor = buffer_.data();
+    limit = buffer_.data() + 4096;
+  }
+  void make_room() override {
+    text.append(buffer_.data(), cursor);
+    cursor = buffer_.data();
+  }
+  std::string text;
+
+ private:
+  std::vector<char> buffer_;
+};
+
+std::uint64_t word_at(const std::string& bytes, std::size_t position) {
+  std::uint64_t word = 0;
+  for (int byte = 7; byte >= 0; --byte)
+    word = word << 8 | static_cast<unsigned char>(bytes[position + static_cast<std::size_t>(byte)]);
+  return word;
+}
+
+std::vector<std::int64_t> whitespace_numbers(const std::string& text) {
+  std::vector<std::int64_t> numbers;
+  std::istringstream in(text);
+  std::int64_t number = 0;
+  while (in >> number)
+    numbers.push_back(number);
+  return numbers;
+}
+
+}  // namespace
+
+std::string format_job(const GraphSource& source, const FormatJob& job, std::uint64_t* entries) {
+  StringOutput out;
+  const std::uint64_t listed = source.format(job, out);
+  out.make_room();
+  if (entries != nullptr) *entries = listed;
+  return out.text;
+}
+
+ParhipGraph read_parhip(const std::string& bytes) {
+  ParhipGraph graph;
+  if (bytes.size() < 24 || bytes.size() % 8 != 0) {
+    graph.faults.push_back("not a whole number of 64-bit words past the heading");
+    return graph;
+  }
+  graph.version = word_at(bytes, 0);
+  graph.vertex_count = word_at(bytes, 8);
+  graph.entry_count = word_at(bytes, 16);
+  const std::uint64_t words = bytes.size() / 8;
+  if (words != 3 + graph.vertex_count + 1 + graph.entry_count) {
+    graph.faults.push_back("the file holds " + std::to_string(words) +
+                           " words for n = " + std::to_string(graph.vertex_count) +
+                           ", m = " + std::to_string(graph.entry_count));
+    return graph;
+  }
+  for (std::uint64_t k = 0; k <= graph.vertex_count; ++k)
+    graph.offsets.push_back(word_at(bytes, 8 * (3 + k)));
+  for (std::uint64_t k = 0; k < graph.vertex_count; ++k) {
+    std::vector<std::int64_t> neighbours;
+    if (graph.offsets[k] > graph.offsets[k + 1] || graph.offsets[k + 1] > bytes.size() ||
+        graph.offsets[k] % 8 != 0) {
+      graph.faults.push_back("offset of vertex " + std::to_string(k) + " out of order");
+      return graph;
+    }
+    for (std::uint64_t at = graph.offsets[k]; at < graph.offsets[k + 1]; at += 8)
+      neighbours.push_back(static_cast<std::int64_t>(word_at(bytes, at)) + 1);
+    graph.adjacency.push_back(neighbours);
+  }
+  return graph;
+}
+
+ScotchGraph read_scotch(const std::string& text) {
+  ScotchGraph graph;
+  std::istringstream lines(text);
+  std::string version;
+  std::string counts;
+  std::string flags;
+  std::getline(lines, version);
+  std::getline(lines, counts);
+  std::getline(lines, flags);
+  const std::vector<std::int64_t> figures = whitespace_numbers(counts);
+  if (version != "0" || figures.size() != 2 || flags != "1 000") {
+    graph.faults.push_back("heading '" + version + "|" + counts + "|" + flags + "'");
+    return graph;
+  }
+  graph.vertex_count = figures[0];
+  graph.arc_count = figures[1];
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::vector<std::int64_t> numbers = whitespace_numbers(line);
+    if (numbers.empty() || numbers[0] != static_cast<std::int64_t>(numbers.size()) - 1) {
+      graph.faults.push_back("a line whose degree does not count its neighbours: '" + line + "'");
+      continue;
+    }
+    numbers.erase(numbers.begin());
+    graph.adjacency.push_back(numbers);
+  }
+  return graph;
+}
+
+EdgeLines read_edge_lines(const std::string& text, char comment_mark, std::int64_t base) {
+  EdgeLines result;
+  std::istringstream lines(text);
+  std::string line;
+  bool figures_read = false;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line[0] == comment_mark) {
+      result.comments.push_back(line);
+      continue;
+    }
+    const std::vector<std::int64_t> numbers = whitespace_numbers(line);
+    if (!figures_read && comment_mark == '%') {
+      result.figures = numbers;
+      figures_read = true;
+      continue;
+    }
+    if (numbers.size() != 2) {
+      result.faults.push_back("an edge line without two numbers: '" + line + "'");
+      continue;
+    }
+    result.edges.emplace_back(numbers[0] + 1 - base, numbers[1] + 1 - base);
+  }
+  return result;
+}

@@ -3,8 +3,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "graphfile/graph_source.hpp"
 
 struct ReadGraph {
   bool has_heading = true;   // false for "completegraph", whose file is vertex lines alone
@@ -73,3 +76,54 @@ std::string generated_file(Generate generate) {
   if (outcome.status != 0 || !outcome.error.empty()) return "generator failed: " + outcome.error;
   return read_file(path);
 }
+
+// A destination that hands the generator's source to a function instead of writing a file, so
+// that a test can format any job of any family.
+class SourceProbe final : public GraphDestination {
+ public:
+  explicit SourceProbe(std::function<void(const GraphSource&)> look) : look_(std::move(look)) {}
+  Outcome write(const GraphSource& source) const override {
+    look_(source);
+    return {};
+  }
+
+ private:
+  std::function<void(const GraphSource&)> look_;
+};
+
+// The bytes of one job, formatted into memory through a small buffer that fills many times.
+// entries, when given, receives what the job returns.
+std::string format_job(const GraphSource& source, const FormatJob& job,
+                       std::uint64_t* entries = nullptr);
+
+using Adjacency = std::vector<std::vector<std::int64_t>>;  // [k - 1]: vertex k's neighbours
+
+// Readers of the other layouts, written from their descriptions alone. Each returns the
+// adjacency numbered from 1 and collects what it finds wrong in faults.
+struct ParhipGraph {
+  std::uint64_t version = 0;
+  std::uint64_t vertex_count = 0;
+  std::uint64_t entry_count = 0;
+  std::vector<std::uint64_t> offsets;  // as stored: byte positions in the file
+  Adjacency adjacency;
+  std::vector<std::string> faults;
+};
+ParhipGraph read_parhip(const std::string& bytes);
+
+struct ScotchGraph {
+  std::int64_t vertex_count = 0;
+  std::int64_t arc_count = 0;
+  Adjacency adjacency;
+  std::vector<std::string> faults;
+};
+ScotchGraph read_scotch(const std::string& text);
+
+// Matrix Market (comment_mark "%", numbered from 1) and edge list ("#", numbered from 0): the
+// heading's figures and the edge lines, each as the pair it holds, numbered from 1.
+struct EdgeLines {
+  std::vector<std::string> comments;
+  std::vector<std::int64_t> figures;  // the first line that is not a comment
+  std::vector<std::pair<std::int64_t, std::int64_t>> edges;
+  std::vector<std::string> faults;
+};
+EdgeLines read_edge_lines(const std::string& text, char comment_mark, std::int64_t base);

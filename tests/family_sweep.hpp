@@ -1,0 +1,30 @@
+// Small graphs of every family, and the ways to get at their sources and whole files, for the
+// property sweeps over ranges, threads, layouts and relabelling.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "graphfile/graph_source.hpp"
+#include "graphfile/layouts.hpp"
+
+struct KeywordSizes {
+  std::string keyword;
+  std::string sizes;
+};
+
+// Every family at its smallest sizes (self-loops, repeated neighbours, empty lines, no lines at
+// all) and at a few ordinary ones.
+const std::vector<KeywordSizes>& small_graphs();
+
+// Hands the source of a keyword's graph to look, as the dispatcher builds it.
+void with_source(const KeywordSizes& graph, const std::function<void(const GraphSource&)>& look);
+
+const std::vector<Format>& every_format();
+std::string format_name(Format format);
+
+// The whole file of a source in a layout, job by job in memory: the heading, then each
+// section's lines 1..V as one job.
+std::string whole_file(const GraphSource& source, Format format, RelabelSeed seed);

@@ -1,0 +1,237 @@
+// Where the bytes go: standard output as it is, a space guard before a file is touched, whole or
+// nothing for regular files, and failures that stop every thread with one line.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/graph_reader.hpp"
+
+extern char** environ;
+
+namespace {
+
+int count_lines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+std::vector<std::string> folder_entries(const ScratchFolder& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path("")))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void write_text(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path) << text;
+}
+
+// Standard output is written through the descriptor the process was given: ">>" appends.
+TEST(Output, DashAppendsToWhatStandardOutputIs) {
+  const ScratchFolder folder;
+  const auto log = folder.path("log");
+  write_text(log, "earlier line\n");
+  for (const std::string threads : {"", " -threads 2"}) {
+    const std::string command =
+        FAMGEN_BINARY " -graphtype circle -size 3 -out -" + threads + " >>" + log.string();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  }
+  const std::string circle = "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n";
+  EXPECT_EQ(read_file(log), "earlier line\n" + circle + circle);
+  EXPECT_FALSE(std::filesystem::exists("-"));
+  // ./- still names a file.
+  const ProcessResult named =
+      run_famgen({"-graphtype", "circle", "-size", "3", "-out", folder.path("-").string()});
+  EXPECT_EQ(named.exit_status, 0);
+  EXPECT_EQ(read_file(folder.path("-")), circle);
+}
+
+// A file that cannot fit is refused at once, before anything is created or changed, in every
+// layout; one that fits is never refused.
+TEST(Output, SpaceGuardRefusesAFileThatCannotFit) {
+  const ScratchFolder folder;
+  const auto existing = folder.path("existing");
+  write_text(existing, "old\n");
+  for (const std::string format : {"metis", "parhip", "scotch", "mtx", "edgelist"}) {
+    for (const auto& out : {folder.path("new"), existing}) {
+      const auto start = std::chrono::steady_clock::now();
+      const ProcessResult result =
+          run_famgen({"-graphtype", "grid", "-size", "2000000000,2000000000", "-out", out.string(),
+                      "-format", format});
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+      EXPECT_EQ(result.exit_status, 1) << format;
+      EXPECT_EQ(count_lines(result.standard_error), 1) << result.standard_error;
+      EXPECT_NE(result.standard_error.find("needs at least 18 EB, "), std::string::npos)
+          << result.standard_error;
+      EXPECT_NE(result.standard_error.find("B free"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"existing"});
+  EXPECT_EQ(read_file(existing), "old\n");
+}
+
+struct SpawnedRun {
+  pid_t pid = -1;
+};
+
+// Starts famgen directly (no shell, whose background jobs ignore SIGINT).
+pid_t spawn_famgen(const std::vector<std::string>& arguments) {
+  std::vector<std::string> all = {FAMGEN_BINARY};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : all)
+    argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Whole or nothing: a run that fails or is stopped leaves the previous file as it was and no
+// other file in the folder.
+TEST(Output, AnInterruptedRunLeavesThePreviousFile) {
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    for (const std::string threads : {"", "2"}) {
+      const ScratchFolder folder;
+      const auto out = folder.path("g");
+      write_text(out, "previous\n");
+      std::vector<std::string> arguments = {"-graphtype",  "grid", "-size",
+                                            "20000,20000", "-out", out.string()};
+      if (!threads.empty()) arguments.insert(arguments.end(), {"-threads", threads});
+      const pid_t pid = spawn_famgen(arguments);
+      ASSERT_GT(pid, 0);
+      // Stopped once its new file has begun to grow.
+      for (int wait = 0; wait < 5000 && folder_entries(folder).size() < 2; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      kill(pid, signal_number);
+      int status = 0;
+      waitpid(pid, &status, 0);
+      if (WIFEXITED(status) && WEXITSTATUS(status) == 1) {
+        GTEST_SKIP() << "too little free space here for the run to start";
+      }
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+      EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"g"}) << signal_number;
+      EXPECT_EQ(read_file(out), "previous\n");
+    }
+  }
+}
+
+// Failures, single pass and threaded: the status and the one line of a failed write, the
+// previous file kept and nothing else left; a device (/dev/full) is written in place as before.
+TEST(Output, FailuresKeepThePreviousFile) {
+  struct Fault {
+    std::string label;
+    std::string command_prefix;
+    std::string reason;
+  };
+  const std::vector<Fault> faults = {
+      {"file-size limit", "ulimit -f 200; ", "File too large"},
+  };
+  for (const Fault& fault : faults) {
+    for (const std::string threads : {"", " -threads 2", " -threads 7"}) {
+      SCOPED_TRACE(fault.label + threads);
+      const ScratchFolder folder;
+      const auto out = folder.path("g");
+      write_text(out, "previous\n");
+      const std::string command = "bash -c '" + fault.command_prefix + FAMGEN_BINARY +
+                                  " -graphtype torus -size 2000,2000 -out " + out.string() +
+                                  threads + "' 2>" + folder.path("err").string();
+      const int raw = std::system(command.c_str());
+      ASSERT_TRUE(WIFEXITED(raw));
+      EXPECT_EQ(WEXITSTATUS(raw), 255);
+      const std::string error = read_file(folder.path("err"));
+      EXPECT_EQ(count_lines(error), 1) << error;
+      EXPECT_NE(error.find(fault.reason), std::string::npos) << error;
+      EXPECT_EQ(read_file(out), "previous\n");
+      EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"err", "g"}));
+    }
+  }
+  for (const std::string threads : {"1", "2", "7"}) {
+    const ProcessResult full = run_famgen(
+        {"-graphtype", "hypercube", "-size", "18", "-out", "/dev/full", "-threads", threads});
+    EXPECT_EQ(full.exit_status, 255) << threads;
+    EXPECT_EQ(count_lines(full.standard_error), 1) << full.standard_error;
+    EXPECT_NE(full.standard_error.find("No space left on device"), std::string::npos);
+  }
+}
+
+// A pipe closed early ends the run by SIGPIPE, as any tool in a pipeline, on any thread count:
+// never a status of 0 and never a hang.
+TEST(Output, APipeClosedEarlyEndsTheRun) {
+  for (const std::string threads : {"", " -threads 1", " -threads 2", " -threads 7"}) {
+    const std::string command = "bash -c '" FAMGEN_BINARY
+                                " -graphtype grid -size 3000,3000 -out -" +
+                                threads + " | head -c 1000 >/dev/null; exit ${PIPESTATUS[0]}'";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 128 + SIGPIPE) << threads;
+  }
+}
+
+// Written in place, as before: a symbolic link stays a link to the file it names, and an
+// existing file in a folder where no new file can be made is still written.
+TEST(Output, LinksAndLockedFoldersAreWrittenInPlace) {
+  const ScratchFolder folder;
+  const auto target = folder.path("target");
+  write_text(target, "previous\n");
+  std::filesystem::create_symlink(target, folder.path("link"));
+  const ProcessResult linked =
+      run_famgen({"-graphtype", "circle", "-size", "3", "-out", folder.path("link").string()});
+  EXPECT_EQ(linked.exit_status, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.path("link")));
+  EXPECT_EQ(read_file(target), "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n");
+
+  if (geteuid() == 0) GTEST_SKIP() << "as root every folder is writable";
+  const auto locked = folder.path("locked");
+  std::filesystem::create_directories(locked);
+  write_text(locked / "g", "previous\n");
+  std::filesystem::permissions(
+      locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const ProcessResult in_place =
+      run_famgen({"-graphtype", "circle", "-size", "3", "-out", (locked / "g").string()});
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
+  EXPECT_EQ(in_place.exit_status, 0) << in_place.standard_error;
+  EXPECT_EQ(read_file(locked / "g"), "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n");
+}
+
+// A replaced file keeps its mode; a new one gets the mode a plain create gives.
+TEST(Output, ModesOfNewAndReplacedFiles) {
+  const ScratchFolder folder;
+  const auto existing = folder.path("existing");
+  write_text(existing, "previous\n");
+  std::filesystem::permissions(existing, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::owner_write |
+                                             std::filesystem::perms::group_read);
+  ASSERT_EQ(
+      run_famgen({"-graphtype", "circle", "-size", "3", "-out", existing.string()}).exit_status, 0);
+  EXPECT_EQ(std::filesystem::status(existing).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                std::filesystem::perms::group_read);
+  const mode_t mask = umask(0);
+  umask(mask);
+  ASSERT_EQ(run_famgen({"-graphtype", "circle", "-size", "3", "-out", folder.path("new").string()})
+                .exit_status,
+            0);
+  struct stat info {};
+  ASSERT_EQ(stat(folder.path("new").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+}
+
+}  // namespace
