@@ -12,17 +12,23 @@ struct CompleteGraphs {
   GraphCounts counts;
 
   GraphFacts facts() const {
-    const std::string title = std::to_string(graph_size) + " complete graphs with " +
-                              std::to_string(graph_count) + " vertices (total " +
+    // The METIS comment line has always named the sizes in this order, the graph's vertex
+    // count where the count of graphs belongs; the other layouts' title reads as it should.
+    const std::string title = std::to_string(graph_count) + " complete graphs with " +
+                              std::to_string(graph_size) + " vertices (total " +
                               std::to_string(counts.vertices) + " vertices)";
-    if (header_suppressed) {
-      GraphFacts facts;
-      facts.counts = counts;
-      facts.has_heading = false;
-      facts.title = title;
-      return facts;
+    GraphFacts facts;
+    if (!header_suppressed) {
+      facts =
+          graph_facts(counts,
+                      comment_line("%% %d complete graphs with %d vertices (total %d vertices)\n",
+                                   {graph_size, graph_count, counts.vertices}),
+                      CountsLineEnd::kSpaceThenNewline);
     }
-    return graph_facts(counts, "% " + title + "\n", CountsLineEnd::kSpaceThenNewline);
+    facts.counts = counts;
+    facts.has_heading = !header_suppressed;
+    facts.title = title;
+    return facts;
   }
 
   template <class Sink>

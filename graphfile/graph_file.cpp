@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -196,12 +197,11 @@ GraphFile open_graph_file(const std::string& output_name, std::uint64_t lower_bo
   return file;
 }
 
-// A short count from write() is not an error by itself (pipes, signals), so the loop goes on
-// until everything is out or one fails.
-void write_graph_bytes(GraphFile& file, const char* data, std::size_t size) {
-  if (!graph_file_ok(file)) return;
-  while (size > 0) {
-    const ssize_t written = write(file.descriptor, data, size);
+// Writes all of parts[0..count), or records why not. A short count from writev() is not an
+// error by itself (pipes, signals), so the loop goes on until everything is out or one fails.
+void write_all(GraphFile& file, iovec* parts, int count) {
+  while (count > 0 && graph_file_ok(file)) {
+    const ssize_t written = writev(file.descriptor, parts, count);
     if (written < 0) {
       if (errno == EINTR) continue;
       record_failure(file, "write", errno);
@@ -211,12 +211,41 @@ void write_graph_bytes(GraphFile& file, const char* data, std::size_t size) {
       record_failure(file, "write", EIO);
       return;
     }
-    data += written;
-    size -= static_cast<std::size_t>(written);
+    auto left = static_cast<std::size_t>(written);
+    while (count > 0 && left >= parts->iov_len) {
+      left -= parts->iov_len;
+      ++parts;
+      --count;
+    }
+    if (count > 0) {
+      parts->iov_base = static_cast<char*>(parts->iov_base) + left;
+      parts->iov_len -= left;
+    }
   }
 }
 
+void write_graph_bytes(GraphFile& file, const char* data, std::size_t size) {
+  if (!graph_file_ok(file)) return;
+  const std::size_t total = file.tail_size + size;
+  if (total < GraphFile::kPageBytes) {
+    std::memcpy(file.tail.get() + file.tail_size, data, size);
+    file.tail_size = total;
+    return;
+  }
+  const std::size_t whole_pages = total / GraphFile::kPageBytes * GraphFile::kPageBytes;
+  const std::size_t from_data = whole_pages - file.tail_size;
+  iovec parts[2] = {{file.tail.get(), file.tail_size}, {const_cast<char*>(data), from_data}};
+  write_all(file, parts, 2);
+  file.tail_size = size - from_data;
+  std::memcpy(file.tail.get(), data + from_data, file.tail_size);
+}
+
 int close_graph_file(GraphFile& file) {
+  if (file.descriptor >= 0 && file.tail_size > 0 && graph_file_ok(file)) {
+    iovec rest = {file.tail.get(), file.tail_size};
+    write_all(file, &rest, 1);
+    file.tail_size = 0;
+  }
   if (file.descriptor >= 0 && file.close_descriptor) {
     // close() reports delayed write errors of some file systems; EINTR is not retried because
     // the descriptor is released either way on Linux.

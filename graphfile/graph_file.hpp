@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct GraphFile {
@@ -24,13 +25,19 @@ struct GraphFile {
   bool refused = false;          // the space guard refused the run: status 1, nothing touched
   // The first failure as one line for standard error; empty while every step has succeeded.
   std::string error;
+  // Bytes held back so that every write starts at a multiple of kPageBytes in the file: the
+  // kernel copies whole pages into its cache faster than pages begun by an earlier write.
+  static constexpr std::size_t kPageBytes = 4096;
+  std::unique_ptr<char[]> tail = std::make_unique<char[]>(kPageBytes);
+  std::size_t tail_size = 0;
 };
 
 // Opens the output for a file of at least lower_bound bytes. On failure the returned file
 // carries the error and close_graph_file reports -1.
 GraphFile open_graph_file(const std::string& output_name, std::uint64_t lower_bound);
 
-// Writes all of the bytes, or records why not. Does nothing once a failure is recorded.
+// Writes all of the bytes, or records why not; up to a page of them may be held back until the
+// next call or the close. Does nothing once a failure is recorded.
 void write_graph_bytes(GraphFile& file, const char* data, std::size_t size);
 
 // Closes the file and, for a new file written beside the name, renames it over the name.

@@ -22,52 +22,46 @@ inline void pause() {
 #endif
 }
 
-// Bytes handed to the operating system per write call in the single pass. 256 KiB keeps the
-// number of calls low while staying clear of the slower kernel path that some machines take for
-// 1 MiB and up.
+// Bytes handed to the operating system per write call in the single pass. 256 KiB is the
+// fastest here, with each block starting on a page of the file (GraphFile holds back the rest of
+// a page).
 constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
 
 // The single pass: one buffer, sent out a block at a time as the sinks fill it.
 class BlockOutput final : public ChunkOutput {
  public:
-  explicit BlockOutput(GraphFile& file)
-      : file_(file), buffer_(std::make_unique<char[]>(kBlockSize + kOperationRoom)) {
+  explicit BlockOutput(ByteSink& sink)
+      : sink_(sink), buffer_(std::make_unique<char[]>(kBlockSize + kOperationRoom)) {
     cursor = buffer_.get();
     limit = buffer_.get() + kBlockSize;
   }
   void make_room() override {
     char* const start = buffer_.get();
-    write_graph_bytes(file_, start, kBlockSize);
+    sink_.write(start, kBlockSize);
     const std::size_t rest = static_cast<std::size_t>(cursor - limit);
     std::memmove(start, limit, rest);
     cursor = start + rest;
   }
   void finish() {
-    write_graph_bytes(file_, buffer_.get(), static_cast<std::size_t>(cursor - buffer_.get()));
+    sink_.write(buffer_.get(), static_cast<std::size_t>(cursor - buffer_.get()));
     cursor = buffer_.get();
   }
 
  private:
-  GraphFile& file_;
+  ByteSink& sink_;
   std::unique_ptr<char[]> buffer_;
 };
 
-Outcome run_single_pass(const GraphSource& source, const JobPlan& plan, const FormatJob& shape,
-                        GraphFile& file) {
-  BlockOutput out(file);
-  std::uint64_t entries_before = 0;
-  int section = 0;
-  for (std::uint64_t index = 0; index < plan.job_count() && graph_file_ok(file); ++index) {
+void run_single_pass(const GraphSource& source, const JobPlan& plan, const SectionRun& run,
+                     ByteSink& sink) {
+  BlockOutput out(sink);
+  std::uint64_t entries_before = run.entries_before;
+  for (std::uint64_t index = 0; index < plan.job_count() && !sink.failed(); ++index) {
     FormatJob job = plan.job(index);
-    job.format = shape.format;
-    job.relabelling = shape.relabelling;
-    if (job.section != section) entries_before = 0;
-    section = job.section;
     job.entries_before = entries_before;
     entries_before += source.format(job, out);
   }
   out.finish();
-  return {};
 }
 
 // Several threads take the jobs in order, each formats its job into a buffer of its own, and
@@ -76,9 +70,10 @@ Outcome run_single_pass(const GraphSource& source, const JobPlan& plan, const Fo
 // turn and writes what it has, keeping the turn until its job is done.
 class OrderedWriter {
  public:
-  OrderedWriter(const GraphSource& source, const JobPlan& plan, const FormatJob& shape,
-                GraphFile& file, bool spin)
-      : source_(source), plan_(plan), shape_(shape), file_(file), spin_(spin) {}
+  OrderedWriter(const GraphSource& source, const JobPlan& plan, const SectionRun& run,
+                ByteSink& sink, bool spin)
+      : source_(source), plan_(plan), sink_(sink), spin_(spin),
+        entries_before_(run.entries_before) {}
 
   void work();
   bool failed() const { return failed_.load(std::memory_order_acquire); }
@@ -122,16 +117,14 @@ class OrderedWriter {
 
   const GraphSource& source_;
   const JobPlan& plan_;
-  const FormatJob& shape_;
-  GraphFile& file_;
+  ByteSink& sink_;
   const bool spin_;  // every thread has a core of its own
   std::atomic<std::uint64_t> next_job_{0};
   std::atomic<std::uint64_t> turn_{0};  // the job whose bytes go out next
   std::atomic<bool> failed_{false};
-  // Touched only by the thread that holds the turn: the entries listed before the turn's job
-  // within its section, for the sections whose words count them.
-  std::uint64_t entries_before_ = 0;
-  int entries_section_ = 0;
+  // Touched only by the thread that holds the turn: the entries listed before the turn's job,
+  // for the sections whose words count them.
+  std::uint64_t entries_before_;
 };
 
 bool OrderedWriter::wait_for_turn(std::uint64_t index) {
@@ -164,18 +157,14 @@ bool OrderedWriter::JobOutput::send() {
       return false;
     }
     holds_turn_ = true;
-    if (job_.section != writer_.entries_section_) {
-      writer_.entries_before_ = 0;
-      writer_.entries_section_ = job_.section;
-    }
   }
   char* const start = buffer_.get();
   if (section_counts_earlier_entries(job_.format, job_.section)) {
     rebase_section(job_.format, job_.section, start, cursor, writer_.entries_before_);
   }
-  write_graph_bytes(writer_.file_, start, static_cast<std::size_t>(cursor - start));
+  writer_.sink_.write(start, static_cast<std::size_t>(cursor - start));
   cursor = start;
-  if (!graph_file_ok(writer_.file_)) {
+  if (writer_.sink_.failed()) {
     writer_.fail();
     return false;
   }
@@ -194,9 +183,7 @@ void OrderedWriter::work() {
   while (!failed()) {
     const std::uint64_t index = next_job_.fetch_add(1, std::memory_order_relaxed);
     if (index >= plan_.job_count()) return;
-    FormatJob job = plan_.job(index);
-    job.format = shape_.format;
-    job.relabelling = shape_.relabelling;
+    const FormatJob job = plan_.job(index);
     out.start(job, index);
     // Formatted as if no entries came before; send() moves the words into place once the
     // turn, and with it the entries before, is known.
@@ -205,10 +192,10 @@ void OrderedWriter::work() {
   }
 }
 
-Outcome run_threads(const GraphSource& source, const JobPlan& plan, const FormatJob& shape,
-                    GraphFile& file, int thread_count) {
+void run_threads(const GraphSource& source, const JobPlan& plan, const SectionRun& run,
+                 ByteSink& sink, int thread_count) {
   const bool spin = static_cast<unsigned>(thread_count) <= std::thread::hardware_concurrency();
-  OrderedWriter writer(source, plan, shape, file, spin);
+  OrderedWriter writer(source, plan, run, sink, spin);
   std::vector<std::thread> helpers;
   for (int i = 1; i < thread_count; ++i) {
     try {
@@ -220,37 +207,47 @@ Outcome run_threads(const GraphSource& source, const JobPlan& plan, const Format
   writer.work();
   for (std::thread& helper : helpers)
     helper.join();
-  return {};
 }
+
+// The output file as a sink.
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(GraphFile& file) : file_(file) {}
+  void write(const char* data, std::size_t size) override { write_graph_bytes(file_, data, size); }
+  bool failed() const override { return !graph_file_ok(file_); }
+
+ private:
+  GraphFile& file_;
+};
 
 }  // namespace
 
-JobPlan::JobPlan(const GraphSource& source, Format format, Vertex first_line, Vertex last_line)
-    : format_(format),
-      sections_(layout_sections(format)),
-      first_line_(first_line),
-      last_line_(last_line) {
-  const Vertex lines = std::max<Vertex>(0, last_line - first_line + 1);
-  for (int section = 0; section < sections_; ++section) {
-    const double per_line = std::max(1.0, estimated_line_bytes(format, section, source.facts()));
-    lines_per_job_[section] =
-        std::clamp<Vertex>(static_cast<Vertex>(kJobBytes / per_line), 1, kMostLinesPerJob);
-    // At least one job a section, so that a graph without lines still gets what a section
-    // writes after its last line (ParHIP's closing offset).
-    const auto jobs = static_cast<std::uint64_t>(
-        std::max<Vertex>(1, (lines + lines_per_job_[section] - 1) / lines_per_job_[section]));
-    first_job_[section + 1] = first_job_[section] + jobs;
+void write_section(const GraphSource& source, const SectionRun& run,
+                   std::optional<std::int32_t> threads, ByteSink& sink) {
+  const JobPlan plan(source, run);
+  if (!threads) {
+    run_single_pass(source, plan, run, sink);
+  } else {
+    run_threads(source, plan, run, sink, thread_count_for(*threads, plan.job_count()));
   }
 }
 
+JobPlan::JobPlan(const GraphSource& source, const SectionRun& run) : run_(run) {
+  const Vertex lines = std::max<Vertex>(0, run.last - run.first + 1);
+  const double per_line =
+      std::max(1.0, estimated_line_bytes(run.format, run.section, source.facts()));
+  lines_per_job_ = std::clamp<Vertex>(static_cast<Vertex>(kJobBytes / per_line), 1, kMostLinesPerJob);
+  job_count_ =
+      static_cast<std::uint64_t>(std::max<Vertex>(1, (lines + lines_per_job_ - 1) / lines_per_job_));
+}
+
 FormatJob JobPlan::job(std::uint64_t index) const {
-  const int section = index >= first_job_[1] && sections_ > 1 ? 1 : 0;
-  const auto within = static_cast<Vertex>(index - first_job_[section]);
   FormatJob job;
-  job.format = format_;
-  job.section = section;
-  job.first = first_line_ + within * lines_per_job_[section];
-  job.last = std::min(last_line_, job.first + lines_per_job_[section] - 1);
+  job.format = run_.format;
+  job.relabelling = run_.relabelling;
+  job.section = run_.section;
+  job.first = run_.first + static_cast<Vertex>(index) * lines_per_job_;
+  job.last = std::min(run_.last, job.first + lines_per_job_ - 1);
   return job;
 }
 
@@ -273,16 +270,16 @@ Outcome FileDestination::write(const GraphSource& source) const {
 
   std::optional<Relabelling> relabelling;
   if (options_.relabel_seed) relabelling.emplace(facts.line_count(), *options_.relabel_seed);
-  FormatJob shape;
-  shape.format = format;
-  shape.relabelling = relabelling ? &*relabelling : nullptr;
-  const JobPlan plan(source, format, 1, facts.line_count());
-
-  write_graph_bytes(file, heading.data(), heading.size());
-  if (!options_.threads) {
-    run_single_pass(source, plan, shape, file);
-  } else {
-    run_threads(source, plan, shape, file, thread_count_for(*options_.threads, plan.job_count()));
+  FileSink sink(file);
+  sink.write(heading.data(), heading.size());
+  for (int section = 0; section < layout_sections(format) && !sink.failed(); ++section) {
+    SectionRun run;
+    run.format = format;
+    run.relabelling = relabelling ? &*relabelling : nullptr;
+    run.section = section;
+    run.first = 1;
+    run.last = facts.line_count();
+    write_section(source, run, options_.threads, sink);
   }
   const int status = close_graph_file(file);
   return {status, {}, file.error};

@@ -3,6 +3,7 @@
 // in order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,25 +31,50 @@ class FileDestination final : public GraphDestination {
   WriteOptions options_;
 };
 
-// The jobs of a run: each section's lines cut into pieces of about kJobBytes, in file order.
+// Where a writer's bytes go, in order: the output file, or one process's part of a file that
+// many processes write.
+class ByteSink {
+ public:
+  virtual void write(const char* data, std::size_t size) = 0;
+  virtual bool failed() const = 0;
+
+ protected:
+  ~ByteSink() = default;
+};
+
+// The lines first..last of one section of a layout.
+struct SectionRun {
+  Format format = Format::kMetis;
+  const Relabelling* relabelling = nullptr;
+  int section = 0;
+  Vertex first = 1;
+  Vertex last = 0;
+  std::uint64_t entries_before = 0;  // listed by the lines before first, for ParHIP's offsets
+};
+
+// Writes the run's bytes into sink: in one pass on the calling thread when threads is empty,
+// otherwise formatted on threads (thread_count_for) and written in order. Stops soon after the
+// sink fails.
+void write_section(const GraphSource& source, const SectionRun& run,
+                   std::optional<std::int32_t> threads, ByteSink& sink);
+
+// The jobs of a section run: its lines cut into pieces of about kJobBytes, in file order.
 class JobPlan {
  public:
   static constexpr double kJobBytes = 1 << 20;
   // Few enough lines that a job's degrees and bookkeeping stay small whatever the layout.
   static constexpr Vertex kMostLinesPerJob = 1 << 16;
 
-  JobPlan(const GraphSource& source, Format format, Vertex first_line, Vertex last_line);
-  std::uint64_t job_count() const { return first_job_[sections_]; }
-  // Job number index, with entries_before left at 0.
-  FormatJob job(std::uint64_t index) const;
+  JobPlan(const GraphSource& source, const SectionRun& run);
+  // At least one, so that a section without lines still writes what it ends with (ParHIP's
+  // closing offset).
+  std::uint64_t job_count() const { return job_count_; }
+  FormatJob job(std::uint64_t index) const;  // entries_before left at 0
 
  private:
-  Format format_;
-  int sections_;
-  Vertex first_line_;
-  Vertex last_line_;
-  Vertex lines_per_job_[2] = {1, 1};
-  std::uint64_t first_job_[3] = {0, 0, 0};  // of each section, and the total after the last
+  SectionRun run_;
+  Vertex lines_per_job_ = 1;
+  std::uint64_t job_count_ = 1;
 };
 
 // The thread count -threads asks for: at most what the run has jobs for, at most 64, and one

@@ -1,0 +1,209 @@
+#!/usr/bin/python3
+"""Third-party readers as clients of famgen's scotch, mtx and edgelist files.
+
+Each file is read by a tool its users would read it with, and what the tool reads is compared
+with famgen's METIS file of the same graph, parsed here:
+- Scotch's gtst must accept the scotch file of every simple graph, and its vertex, edge and
+  degree figures must be those of the METIS file. gtst exits with 0 even when graphCheck
+  refuses the graph, so anything it prints on standard error is a failure.
+- SciPy's mmread must read every mtx file, small non-simple graphs too, to the METIS
+  adjacency with its multiplicities (see check_mtx).
+- NetworkX's read_edgelist must read every edgelist file to the METIS edges, and the heading
+  must name the METIS vertex count and the number of edge lines read.
+Last, every layout written on two threads must equal, byte for byte, the single-pass file.
+A reader that is not installed is reported with a WARNING line and its part is left out.
+Usage: readers_test.py FAMGEN
+"""
+import collections
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SIMPLE = [("grid", "3,4"), ("grid", "12,12"), ("folded_grid", "5,7"), ("partial_grid", "7,4"),
+          ("partial_folded_grid", "6,6"), ("circle", "50"), ("star", "20"), ("torus", "3,4"),
+          ("torus", "10,7"), ("cylinder", "3,4"), ("tree", "5"), ("hypercube", "5"),
+          ("sierpinski", "3"), ("unconnected_completegraph", "4,3"), ("completegraph", "5,2")]
+# Self-loops, neighbours listed twice, a lone vertex listing itself, and vertices with no edge.
+NON_SIMPLE = [("circle", "1"), ("circle", "2"), ("torus", "2,2"), ("folded_grid", "1,1"),
+              ("folded_grid", "1,4"), ("cylinder", "3,1"), ("unconnected_completegraph", "1,3")]
+LAYOUTS = ["metis", "parhip", "scotch", "mtx", "edgelist"]
+
+failures = []
+
+
+def fail(message):
+    failures.append(message)
+    print("FAIL: " + message)
+
+
+def famgen(folder, keyword, sizes, layout, threads=None):
+    """Writes the file and returns its path, or None when famgen did not write it."""
+    path = os.path.join(folder, f"{keyword}-{sizes.replace(',', 'x')}-{threads or 1}.{layout}")
+    command = [FAMGEN, "-graphtype", keyword, "-size", sizes, "-format", layout, "-out", path]
+    if threads:
+        command += ["-threads", str(threads)]
+    run = subprocess.run(command, capture_output=True, text=True)
+    if run.returncode != 0 or run.stdout or run.stderr or not os.path.exists(path):
+        fail(f"famgen {' '.join(command[1:-2])} exited with {run.returncode}: "
+             f"{(run.stdout + run.stderr).strip()}")
+        return None
+    return path
+
+
+def read_metis(path, keyword):
+    """The neighbour lists of vertices 1..n; completegraph files have no heading lines."""
+    name = os.path.basename(path)
+    with open(path) as file:
+        lines = file.read().split("\n")
+    if lines.pop() != "":
+        fail(f"{name}: the last line has no newline")
+    if keyword != "completegraph":
+        comment, counts, lines = lines[0], lines[1], lines[2:]
+        if not comment.startswith("%") or counts.split()[:1] != [str(len(lines))]:
+            fail(f"{name}: heading {comment!r} {counts!r} does not fit its {len(lines)} lines")
+    return [[int(word) for word in line.split()] for line in lines]
+
+
+def entries(adjacency, keep=lambda k, j: True):
+    """How many times each (k, j) is listed: j on line k, ids from 1."""
+    return collections.Counter((k, j) for k, line in enumerate(adjacency, 1)
+                               for j in line if keep(k, j))
+
+
+def difference(name, read, expected):
+    pairs = sorted(pair for pair in set(read) | set(expected) if read[pair] != expected[pair])
+    fail(f"{name}: " + "; ".join(f"{pair} read {read[pair]} times, METIS {expected[pair]}"
+                                 for pair in pairs[:5]))
+
+
+def check_scotch(gtst, path, adjacency, name):
+    run = subprocess.run([gtst, path], capture_output=True, text=True)
+    if run.returncode != 0 or run.stderr:
+        return fail(f"gtst refused {name} ({run.returncode}): {run.stderr.strip()}")
+    figures = {}  # "S\tVertex degree\tmin=2\tmax=3\tsum=14..." -> {"Vertex degree": {...}}
+    for line in run.stdout.splitlines():
+        words = line.split("\t")
+        if words[0] == "S" and len(words) > 2:
+            figures[words[1]] = dict(word.split("=", 1) for word in words[2:])
+    degrees = [len(line) for line in adjacency]
+    pairs = {tuple(sorted(pair)) for pair in entries(adjacency)}
+    if any(k == j for k, j in pairs) or 2 * len(pairs) != sum(degrees):
+        return fail(f"{name}: the METIS file is not a simple graph")
+    expected = {("Vertex", "nbr"): len(adjacency), ("Edge", "nbr"): len(pairs),
+                ("Vertex degree", "min"): min(degrees), ("Vertex degree", "max"): max(degrees),
+                ("Vertex degree", "sum"): sum(degrees)}
+    for (group, figure), value in expected.items():
+        printed = figures.get(group, {}).get(figure)
+        if printed != str(value):
+            fail(f"gtst on {name}: {group} {figure} is {printed}, METIS gives {value}")
+
+
+def check_mtx(scipy_io, path, adjacency, name):
+    # mmread keeps each entry of a symmetric file and adds the mirror of each off-diagonal one;
+    # duplicates stay as separate entries of value 1. Summed, entry (i, j) off the diagonal is
+    # then the number of "i j" lines, that is how many times j is on line i of the METIS file
+    # (which lists it as often on line j). A diagonal entry is not mirrored: it is the number
+    # of times i is listed on its own line, so the loop "1 1" of the 1-vertex circle reads as
+    # 2, and the lone "1" of the 1 x 1 folded grid as 1. So the summed matrix is exactly the
+    # METIS multiplicity matrix. mmread does not mind entries above the diagonal, so the lower
+    # triangle is checked on the file itself.
+    n = len(adjacency)
+    try:
+        info = scipy_io.mminfo(path)
+        matrix = scipy_io.mmread(path)
+    except Exception as error:  # the reader's refusal, whatever its kind
+        return fail(f"mmread refused {name}: {error}")
+    if info[:2] + info[3:] != (n, n, "coordinate", "pattern", "symmetric"):
+        fail(f"mminfo on {name} gives {info}, not an {n} x {n} symmetric pattern")
+    if any(value != 1 for value in matrix.data):
+        fail(f"mmread on {name}: pattern entries other than 1")
+    read = collections.Counter(zip((int(i) + 1 for i in matrix.row),
+                                   (int(j) + 1 for j in matrix.col)))
+    if read != entries(adjacency):
+        difference(f"mmread on {name}", read, entries(adjacency))
+    with open(path) as file:
+        body = [line.split() for line in file if not line.startswith("%")][1:]
+    if any(int(i) < int(j) for i, j in body):
+        fail(f"{name}: mtx entries above the diagonal")
+
+
+def check_edgelist(networkx, path, adjacency, name):
+    with open(path) as file:
+        heading = re.fullmatch(r"# (.*): (\d+) vertices, (\d+) edges\n", file.readline())
+    if not heading or int(heading[2]) != len(adjacency):
+        return fail(f"{name}: edgelist heading does not name {len(adjacency)} vertices")
+    try:  # a multigraph keeps the repeated lines, so both the set and the count are read
+        graph = networkx.read_edgelist(path, nodetype=int, create_using=networkx.MultiGraph)
+    except Exception as error:  # the reader's refusal, whatever its kind
+        return fail(f"read_edgelist refused {name}: {error}")
+    read = collections.Counter(tuple(sorted((u + 1, v + 1))) for u, v in graph.edges())
+    upper = entries(adjacency, lambda k, j: j >= k)  # the lines the file is written from
+    edges = {tuple(sorted(pair)) for pair in entries(adjacency)}
+    if set(read) != edges:
+        difference(f"read_edgelist on {name} (edge set)", collections.Counter(set(read)),
+                   collections.Counter(edges))
+    elif read != upper:
+        difference(f"read_edgelist on {name} (repeated edges)", read, upper)
+    if graph.number_of_edges() != int(heading[3]):
+        fail(f"{name}: heading names {heading[3]} edges, {graph.number_of_edges()} read")
+
+
+def readers():
+    """The checks whose reader is installed, by layout."""
+    found = {}
+    gtst = shutil.which("gtst") or shutil.which("scotch_gtst")
+    if gtst:
+        found["scotch"] = (lambda *a: check_scotch(gtst, *a), SIMPLE)
+    else:
+        print("WARNING: Scotch's gtst not found (package scotch): scotch files left unread")
+    try:
+        import scipy.io
+        found["mtx"] = (lambda *a: check_mtx(scipy.io, *a), SIMPLE + NON_SIMPLE)
+    except ImportError:
+        print("WARNING: SciPy not found (package python3-scipy): mtx files left unread")
+    try:
+        import networkx
+        found["edgelist"] = (lambda *a: check_edgelist(networkx, *a), SIMPLE + NON_SIMPLE)
+    except ImportError:
+        print("WARNING: NetworkX not found (package python3-networkx): edgelist files left unread")
+    return found
+
+
+def main(folder):
+    results = []  # per check, whether it added no failure
+    for layout, (check, graphs) in readers().items():
+        for keyword, sizes in graphs:
+            before = len(failures)
+            metis = famgen(folder, keyword, sizes, "metis")
+            path = famgen(folder, keyword, sizes, layout)
+            if metis and path:
+                check(path, read_metis(metis, keyword), f"{keyword} {sizes}")
+            results.append(len(failures) == before)
+    # 300 x 300: every layout is over a MiB, so the threaded run has several jobs to share.
+    for layout in LAYOUTS:
+        before = len(failures)
+        single, threaded = (famgen(folder, "grid", "300,300", layout, t) for t in (None, 2))
+        if single and threaded:
+            with open(single, "rb") as one, open(threaded, "rb") as two:
+                first, second = one.read(), two.read()
+            if len(first) <= 1 << 20:
+                fail(f"grid 300,300 {layout}: {len(first)} bytes, too few to share out")
+            if first != second:
+                fail(f"grid 300,300 {layout}: {len(second)} bytes on 2 threads differ from "
+                     f"the {len(first)} bytes of one pass")
+        results.append(len(failures) == before)
+    print(f"readers: {results.count(True)} passed, {results.count(False)} failed")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        sys.exit("usage: readers_test.py FAMGEN")
+    FAMGEN = os.path.abspath(sys.argv[1])
+    if not os.access(FAMGEN, os.X_OK):
+        sys.exit(f"readers_test.py: {FAMGEN} is not an executable famgen")
+    with tempfile.TemporaryDirectory() as scratch:
+        main(scratch)
+    sys.exit(1 if failures else 0)
