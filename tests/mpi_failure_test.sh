@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# famgen-mpi as users run it: a run that cannot open its file ends every process with the same
+# status, prints one line (from rank 0) and leaves no file; a size-check message is printed once.
+# Usage: mpi_failure_test.sh MPIRUN FAMGEN_MPI
+set -u
+mpirun=$1
+famgen_mpi=$2
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
+failures=0
+
+run() {  # processes arguments... : each process's status on standard output, messages apart
+  local processes=$1
+  shift
+  "$mpirun" --oversubscribe --allow-run-as-root -n "$processes" \
+    sh -c '"$0" "$@"; echo "status $?"' "$famgen_mpi" "$@" >"$folder/out" 2>"$folder/err"
+}
+
+expect() {  # description actual expected
+  if [[ $2 != "$3" ]]; then
+    echo "FAIL: $1: got '$2', expected '$3'"
+    failures=$((failures + 1))
+  fi
+}
+
+run 3 -graphtype grid -size 300,300 -out "$folder/missing/g"
+expect "statuses of a missing folder" "$(sort "$folder/out" | uniq -c | tr -s ' ')" " 3 status 255"
+expect "lines on standard error" "$(grep -c '^famgen: cannot open' "$folder/err")" 1
+expect "files left" "$(ls -A "$folder" | grep -vc '^out$\|^err$')" 0
+
+run 2 -graphtype grid -size 300 -out "$folder/g"
+expect "statuses of a failed size check" "$(grep -c '^status 56$' "$folder/out")" 2
+expect "size messages" "$(grep -c 'grid dimensions are not available' "$folder/out")" 1
+
+run 2 -graphtype grid -size 30,30 -out -
+expect "statuses of standard output" "$(grep -c '^status 1$' "$folder/out")" 2
+
+echo "famgen-mpi failures: $failures"
+((failures == 0))
