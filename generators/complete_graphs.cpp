@@ -34,8 +34,9 @@ struct CompleteGraphs {
   template <class Sink>
   void write_lines(Vertex first, Vertex last, Sink& sink) const {
     const std::int64_t n = graph_size;
-    Vertex graph_start = (first - 1) / n * n;
-    std::int64_t v = (first - 1) % n + 1;
+    const auto [graph, index] = divide(first - 1, n);
+    Vertex graph_start = graph * n;
+    std::int64_t v = index + 1;
     for (Vertex line = first; line <= last; ++line) {
       // The other vertices of the graph: those before v, then those after it.
       sink.write_neighbour_run(graph_start + 1, v - 1);

@@ -21,8 +21,9 @@ struct Cylinder {
 
   template <class Sink>
   void write_lines(Vertex first, Vertex last, Sink& sink) const {
-    std::int64_t r = (first - 1) / b + 1;
-    std::int64_t p = (first - 1) % b + 1;
+    const auto [ring, position] = divide(first - 1, b);
+    std::int64_t r = ring + 1;
+    std::int64_t p = position + 1;
     for (Vertex v = first; v <= last; ++r, p = 1) {
       const Vertex ring_start = (r - 1) * b;
       const std::int64_t ring_end = std::min(b, p + (last - v));

@@ -25,6 +25,7 @@ struct Grid {
   std::int64_t row_length;
   bool folded;
   bool partial;
+  Band band = band_of(rows, row_length);
 
   GraphFacts facts() const {
     const GraphCounts counts = *grid_counts(static_cast<std::int32_t>(rows),
@@ -37,9 +38,7 @@ struct Grid {
 
   template <class Sink>
   void write_lines(Vertex first, Vertex last, Sink& sink) const {
-    const Band band = band_of(rows, row_length);
-    std::int64_t i = (first - 1) / row_length;
-    std::int64_t j = (first - 1) % row_length;
+    auto [i, j] = divide(first - 1, row_length);
     for (Vertex v = first; v <= last; ++i, j = 0) {
       const bool in_band = partial && band.first_row <= i && i <= band.last_row;
       const std::int64_t row_end = std::min(row_length - 1, j + (last - v));

@@ -113,6 +113,13 @@ class CachedDecimal {
   char high_text_[16] = {};
 };
 
+// Writes any number, keeping nothing: for numbers in no order (relabelled vertices), where a kept
+// block would seldom serve the next number and refilling it costs more than writing afresh.
+class PlainDecimal {
+ public:
+  char* write(char* out, std::uint64_t value) { return write_unsigned(out, value); }
+};
+
 // As "%d" writes it: a minus sign before a negative value, no plus sign, no padding.
 inline char* write_signed(char* out, std::int64_t value) {
   std::uint64_t magnitude = static_cast<std::uint64_t>(value);

@@ -13,8 +13,8 @@ enum class EdgeEnd {
   kUpper,  // edge list: the entries v >= u, numbered from 0
 };
 
-template <EdgeEnd kEnd>
-class EdgeLineSink : public ListLines<EdgeLineSink<kEnd>> {
+template <EdgeEnd kEnd, class Writer>
+class EdgeLineSink : public ListLines<EdgeLineSink<kEnd, Writer>> {
  public:
   EdgeLineSink(ChunkOutput& out, Vertex first_line) : buffer_(out), line_(first_line) {}
 
@@ -29,7 +29,7 @@ class EdgeLineSink : public ListLines<EdgeLineSink<kEnd>> {
       *cursor++ = '\n';
       buffer_.commit(cursor);
     }
-    position_ = PositionalDecimals::next(position_);
+    position_ = PositionalDecimals<Writer>::next(position_);
   }
 
   void end_vertex_line() {
@@ -39,14 +39,14 @@ class EdgeLineSink : public ListLines<EdgeLineSink<kEnd>> {
 
  private:
   SinkBuffer buffer_;
-  Vertex line_;                  // the line being listed, numbered from 1
-  PositionalDecimals decimals_;  // position 0 writes the line's own number
-  unsigned position_ = 1;        // of the line's next entry
+  Vertex line_;                          // the line being listed, numbered from 1
+  PositionalDecimals<Writer> decimals_;  // position 0 writes the line's own number
+  unsigned position_ = 1;                // of the line's next entry
 };
 
 template <EdgeEnd kEnd, class Lines>
 std::uint64_t format_edge_lines(const Lines& lines, ChunkOutput& out) {
-  EdgeLineSink<kEnd> sink(out, lines.first);
+  EdgeLineSink<kEnd, typename Lines::NumberWriter> sink(out, lines.first);
   lines(sink);
   return 0;
 }

@@ -14,6 +14,7 @@
 // The lines first..last of a family as it numbers them.
 template <class Family>
 struct NaturalLines {
+  using NumberWriter = decimal::CachedDecimal;  // a position's numbers rise from line to line
   const Family& family;
   Vertex first;
   Vertex last;
@@ -38,16 +39,26 @@ class RelabelledSink {
   }
   void write_list_line(const Vertex* neighbours, int count) {
     Vertex relabelled[kMostListLineEntries];
-    for (int k = 0; k < count; ++k)
-      relabelled[k] = map(neighbours[k]);
+    relabelling_.forward_all(neighbours, relabelled, count);
     sink_.write_list_line(relabelled, count);
   }
-  void write_fixed_line(Vertex a, Vertex b) { sink_.write_fixed_line(map(a), map(b)); }
+  void write_fixed_line(Vertex a, Vertex b) {
+    const Vertex numbers[] = {a, b};
+    Vertex relabelled[2];
+    relabelling_.forward_all(numbers, relabelled, 2);
+    sink_.write_fixed_line(relabelled[0], relabelled[1]);
+  }
   void write_fixed_line(Vertex a, Vertex b, Vertex c) {
-    sink_.write_fixed_line(map(a), map(b), map(c));
+    const Vertex numbers[] = {a, b, c};
+    Vertex relabelled[3];
+    relabelling_.forward_all(numbers, relabelled, 3);
+    sink_.write_fixed_line(relabelled[0], relabelled[1], relabelled[2]);
   }
   void write_fixed_line(Vertex a, Vertex b, Vertex c, Vertex d) {
-    sink_.write_fixed_line(map(a), map(b), map(c), map(d));
+    const Vertex numbers[] = {a, b, c, d};
+    Vertex relabelled[4];
+    relabelling_.forward_all(numbers, relabelled, 4);
+    sink_.write_fixed_line(relabelled[0], relabelled[1], relabelled[2], relabelled[3]);
   }
 
  private:
@@ -60,6 +71,7 @@ class RelabelledSink {
 // written as π(w), in the order the family lists them.
 template <class Family>
 struct RelabelledLines {
+  using NumberWriter = decimal::PlainDecimal;  // numbers in no order
   const Family& family;
   const Relabelling& relabelling;
   Vertex first;

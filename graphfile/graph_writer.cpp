@@ -72,7 +72,10 @@ class OrderedWriter {
  public:
   OrderedWriter(const GraphSource& source, const JobPlan& plan, const SectionRun& run,
                 ByteSink& sink, bool spin)
-      : source_(source), plan_(plan), sink_(sink), spin_(spin),
+      : source_(source),
+        plan_(plan),
+        sink_(sink),
+        spin_(spin),
         entries_before_(run.entries_before) {}
 
   void work();
@@ -236,9 +239,10 @@ JobPlan::JobPlan(const GraphSource& source, const SectionRun& run) : run_(run) {
   const Vertex lines = std::max<Vertex>(0, run.last - run.first + 1);
   const double per_line =
       std::max(1.0, estimated_line_bytes(run.format, run.section, source.facts()));
-  lines_per_job_ = std::clamp<Vertex>(static_cast<Vertex>(kJobBytes / per_line), 1, kMostLinesPerJob);
-  job_count_ =
-      static_cast<std::uint64_t>(std::max<Vertex>(1, (lines + lines_per_job_ - 1) / lines_per_job_));
+  lines_per_job_ =
+      std::clamp<Vertex>(static_cast<Vertex>(kJobBytes / per_line), 1, kMostLinesPerJob);
+  job_count_ = static_cast<std::uint64_t>(
+      std::max<Vertex>(1, (lines + lines_per_job_ - 1) / lines_per_job_));
 }
 
 FormatJob JobPlan::job(std::uint64_t index) const {

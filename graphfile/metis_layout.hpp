@@ -5,6 +5,7 @@
 
 #include "graphfile/sinks.hpp"
 
+template <class Writer>
 class MetisSink {
  public:
   static constexpr Vertex kRunBatch = 16;  // 16 numbers of 20 digits fit an operation's room
@@ -16,14 +17,14 @@ class MetisSink {
     cursor = decimals_.write(cursor, position_, static_cast<std::uint64_t>(neighbour));
     *cursor++ = ' ';
     buffer_.commit(cursor);
-    position_ = PositionalDecimals::next(position_);
+    position_ = PositionalDecimals<Writer>::next(position_);
   }
 
   // A run of rising numbers goes through one writer, held in a local copy so that it stays in
   // registers (a store through the buffer might otherwise change it), with one room check for
   // every kRunBatch numbers.
   void write_neighbour_run(Vertex first, Vertex count) {
-    decimal::CachedDecimal writer = decimals_.writer(position_);
+    Writer writer = decimals_.writer(position_);
     const Vertex end = first + count;
     for (Vertex v = first; v < end;) {
       char* cursor = buffer_.reserve();
@@ -35,7 +36,7 @@ class MetisSink {
       buffer_.commit(cursor);
     }
     decimals_.writer(position_) = writer;
-    position_ = PositionalDecimals::next(position_);
+    position_ = PositionalDecimals<Writer>::next(position_);
   }
 
   void end_vertex_line() {
@@ -88,13 +89,13 @@ class MetisSink {
   }
 
   SinkBuffer buffer_;
-  PositionalDecimals decimals_;
+  PositionalDecimals<Writer> decimals_;
   unsigned position_ = 0;  // of the next entry on the current list line
 };
 
 template <class Lines>
 std::uint64_t format_metis(const Lines& lines, ChunkOutput& out) {
-  MetisSink sink(out);
+  MetisSink<typename Lines::NumberWriter> sink(out);
   lines(sink);
   return 0;
 }

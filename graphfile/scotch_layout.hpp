@@ -6,7 +6,8 @@
 
 #include "graphfile/sinks.hpp"
 
-class ScotchSink : public ListLines<ScotchSink> {
+template <class Writer>
+class ScotchSink : public ListLines<ScotchSink<Writer>> {
  public:
   ScotchSink(ChunkOutput& out, const std::uint64_t* degrees) : buffer_(out), degrees_(degrees) {}
 
@@ -16,7 +17,7 @@ class ScotchSink : public ListLines<ScotchSink> {
     *cursor++ = ' ';
     cursor = decimals_.write(cursor, position_, static_cast<std::uint64_t>(neighbour));
     buffer_.commit(cursor);
-    position_ = PositionalDecimals::next(position_);
+    position_ = PositionalDecimals<Writer>::next(position_);
   }
 
   void end_vertex_line() {
@@ -35,10 +36,10 @@ class ScotchSink : public ListLines<ScotchSink> {
   }
 
   SinkBuffer buffer_;
-  const std::uint64_t* degrees_;  // of the current line, then the lines after it
-  PositionalDecimals decimals_;   // position 0 writes the degrees, 1 on the neighbours
-  unsigned position_ = 1;         // of the next neighbour on the current line
-  bool started_ = false;          // the current line's degree is written
+  const std::uint64_t* degrees_;         // of the current line, then the lines after it
+  PositionalDecimals<Writer> decimals_;  // position 0 writes the degrees, 1 on the neighbours
+  unsigned position_ = 1;                // of the next neighbour on the current line
+  bool started_ = false;                 // the current line's degree is written
 };
 
 template <class Lines>
@@ -48,7 +49,7 @@ std::uint64_t format_scotch(const Lines& lines, ChunkOutput& out) {
     const auto part = lines.sub(batch, std::min(lines.last, batch + kDegreeBatch - 1));
     DegreeCounter counter(degrees);
     part(counter);
-    ScotchSink sink(out, degrees);
+    ScotchSink<typename Lines::NumberWriter> sink(out, degrees);
     part(sink);
   }
   return 0;

@@ -109,7 +109,9 @@ class DegreeCounter : public ListLines<DegreeCounter> {
 
 // The decimal writers of one line's positions: entry k of a line goes through writer k, the
 // entries past the last writer through the last one, where a long line's rising numbers keep
-// it in one block of 10^4.
+// it in one block of 10^4. Writer is decimal::CachedDecimal for numbers that rise from line to
+// line, decimal::PlainDecimal for relabelled ones.
+template <class Writer>
 class PositionalDecimals {
  public:
   static constexpr unsigned kPositions = 32;  // a hypercube line of dimension 31 and under
@@ -117,10 +119,10 @@ class PositionalDecimals {
     return writers_[position].write(out, value);
   }
   static unsigned next(unsigned position) { return position + (position < kPositions - 1); }
-  decimal::CachedDecimal& writer(unsigned position) { return writers_[position]; }
+  Writer& writer(unsigned position) { return writers_[position]; }
 
  private:
-  decimal::CachedDecimal writers_[kPositions];
+  Writer writers_[kPositions];
 };
 
 // Lines are processed in batches of this many when a layout needs their degrees first: small
