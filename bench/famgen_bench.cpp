@@ -8,7 +8,7 @@
 // and the limit, and medians are reported.
 //
 // Usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...
-//   TABLE: keywords, formats, permute, pipes, sierpinski
+//   TABLE: keywords, formats, permute, pipes, sierpinski, mpi
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -400,6 +400,59 @@ void sierpinski_table(Bench& bench) {
   std::printf("\n");
 }
 
+// famgen-mpi on one and two processes against famgen on two threads and the raw write, all
+// writing the same file.
+void mpi_table(Bench& bench) {
+#ifdef FAMGEN_MPI_BINARY
+  const std::string keyword = "grid";
+  const std::string sizes = sizes_of(bench, keyword);
+  std::printf("== famgen-mpi, %s %s, warm medians of %d\n", keyword.c_str(), sizes.c_str(),
+              bench.rounds);
+  std::printf("%-34s %8s %7s\n", "run", "s", "÷limit");
+  const std::string out = bench.path("famgen.out");
+  run(bench.famgen(keyword, sizes, {}, out));
+  const std::uintmax_t bytes = std::filesystem::file_size(out);
+  std::filesystem::remove(out);
+  const auto mpirun = [&](int processes) {
+    return std::vector<std::string>{MPIRUN_BINARY,
+                                    "--oversubscribe",
+                                    "--allow-run-as-root",
+                                    "-n",
+                                    std::to_string(processes),
+                                    FAMGEN_MPI_BINARY,
+                                    "-graphtype",
+                                    keyword,
+                                    "-size",
+                                    sizes,
+                                    "-out",
+                                    out};
+  };
+  const std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
+      {"write_limit", {WRITE_LIMIT_BINARY, std::to_string(bytes), out}},
+      {"famgen -threads 2", bench.famgen(keyword, sizes, {"-threads", "2"}, out)},
+      {"mpirun -n 1 famgen-mpi", mpirun(1)},
+      {"mpirun -n 2 famgen-mpi", mpirun(2)}};
+  std::vector<std::vector<double>> seconds(runs.size());
+  for (int round = 0; round < bench.rounds; ++round) {
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+      bench.warm_up(bytes);
+      const Run r = run(runs[k].second);
+      bench.check(r, runs[k].first);
+      seconds[k].push_back(r.seconds);
+      std::filesystem::remove(out);
+    }
+  }
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    std::printf("%-34s %8.3f %7.2f\n", runs[k].first.c_str(), median(seconds[k]),
+                median(seconds[k]) / median(seconds[0]));
+  }
+  std::printf("\n");
+#else
+  (void)bench;
+  std::printf("== famgen-mpi: not built (configure with -DFAMGEN_MPI=ON)\n\n");
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -418,7 +471,7 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...\n"
-                   "TABLE: keywords, formats, permute, pipes, sierpinski\n");
+                   "TABLE: keywords, formats, permute, pipes, sierpinski, mpi\n");
       return 2;
     }
   }
@@ -429,5 +482,6 @@ int main(int argc, char** argv) {
   if (wanted("permute")) permute_table(bench);
   if (wanted("pipes")) pipes_table(bench);
   if (wanted("sierpinski")) sierpinski_table(bench);
+  if (wanted("mpi")) mpi_table(bench);
   return bench.failed ? 1 : 0;
 }

@@ -20,10 +20,12 @@ struct Hypercube {
 
   template <class Sink>
   void write_lines(Vertex first, Vertex last, Sink& sink) const {
+    // The dimension is at most 62, so a line fits in one call.
+    Vertex neighbours[64];
     for (Vertex label = first - 1; label < last; ++label) {
       for (std::int32_t bit = 0; bit < dimension; ++bit)
-        sink.write_neighbour((label ^ (Vertex{1} << bit)) + 1);
-      sink.end_vertex_line();
+        neighbours[bit] = (label ^ (Vertex{1} << bit)) + 1;
+      sink.write_list_line(neighbours, dimension);
     }
   }
 };

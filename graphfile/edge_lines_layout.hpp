@@ -14,34 +14,52 @@ enum class EdgeEnd {
 };
 
 template <EdgeEnd kEnd, class Writer>
-class EdgeLineSink : public ListLines<EdgeLineSink<kEnd, Writer>> {
+class EdgeLineSink : public EntryLines<EdgeLineSink<kEnd, Writer>, Writer> {
  public:
   EdgeLineSink(ChunkOutput& out, Vertex first_line) : buffer_(out), line_(first_line) {}
+  SinkBuffer& buffer() { return buffer_; }
 
-  void write_neighbour(Vertex neighbour) {
-    const bool written_here = kEnd == EdgeEnd::kLower ? neighbour <= line_ : neighbour >= line_;
-    if (written_here) {
-      constexpr Vertex kShift = kEnd == EdgeEnd::kLower ? 0 : 1;
-      char* cursor = buffer_.reserve();
-      cursor = decimals_.write(cursor, 0, static_cast<std::uint64_t>(line_ - kShift));
-      *cursor++ = ' ';
-      cursor = decimals_.write(cursor, position_, static_cast<std::uint64_t>(neighbour - kShift));
-      *cursor++ = '\n';
-      buffer_.commit(cursor);
-    }
-    position_ = PositionalDecimals<Writer>::next(position_);
+  char* start_line(char* cursor) { return cursor; }
+
+  char* entry(char* cursor, unsigned position, Vertex neighbour) {
+    if (!written_here(neighbour)) return cursor;
+    cursor = decimals_.write(cursor, 0, static_cast<std::uint64_t>(line_ - kShift));
+    *cursor++ = ' ';
+    cursor = decimals_.write(cursor, position, static_cast<std::uint64_t>(neighbour - kShift));
+    *cursor++ = '\n';
+    return cursor;
   }
 
-  void end_vertex_line() {
+  // A whole line: the entries this line writes are gathered first, without a branch (which the
+  // bits of a hypercube label would mispredict half the time), then written.
+  void write_list_line(const Vertex* neighbours, int count) {
+    Vertex kept[kMostListLineEntries];
+    unsigned positions[kMostListLineEntries];
+    int kept_count = 0;
+    for (int k = 0; k < count; ++k) {
+      kept[kept_count] = neighbours[k];
+      positions[kept_count] = static_cast<unsigned>(k) + 1;
+      kept_count += written_here(neighbours[k]) ? 1 : 0;
+    }
+    char* cursor = start_line(buffer_.reserve());
+    for (int k = 0; k < kept_count; ++k)
+      cursor = entry(cursor, positions[k], kept[k]);
+    buffer_.commit(end_line(cursor));
+  }
+
+  char* end_line(char* cursor) {
     ++line_;
-    position_ = 1;
+    return cursor;
   }
 
  private:
+  static constexpr Vertex kShift = kEnd == EdgeEnd::kLower ? 0 : 1;  // numbered from 1 or 0
+  bool written_here(Vertex neighbour) const {
+    return kEnd == EdgeEnd::kLower ? neighbour <= line_ : neighbour >= line_;
+  }
   SinkBuffer buffer_;
   Vertex line_;                          // the line being listed, numbered from 1
   PositionalDecimals<Writer> decimals_;  // position 0 writes the line's own number
-  unsigned position_ = 1;                // of the line's next entry
 };
 
 template <EdgeEnd kEnd, class Lines>

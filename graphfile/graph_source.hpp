@@ -65,8 +65,8 @@ enum class Format { kMetis, kParhip, kScotch, kMatrixMarket, kEdgeList };
 
 // Where a layout's sink puts its bytes. A sink stores at cursor and, once cursor has reached
 // limit, calls make_room() before its next operation; past limit there is always room for one
-// operation (kOperationRoom bytes: a line of a few numbers, or one number with its 8-byte
-// stores). make_room() hands the bytes on and moves cursor and limit.
+// operation (kOperationRoom bytes: a whole line of up to 64 numbers in any layout, with the
+// 16-byte stores of the number writer). make_room() hands the bytes on and moves cursor and limit.
 class ChunkOutput {
  public:
   char* cursor = nullptr;
@@ -77,7 +77,7 @@ class ChunkOutput {
   ~ChunkOutput() = default;
 };
 
-inline constexpr std::size_t kOperationRoom = 512;
+inline constexpr std::size_t kOperationRoom = 4096;
 
 class Relabelling;
 

@@ -15,14 +15,18 @@ inline std::uint64_t parhip_entries_start(std::uint64_t vertex_count) {
   return 8 * (kParhipHeadingWords + vertex_count + 1);
 }
 
-class ParhipEntrySink : public ListLines<ParhipEntrySink> {
+class ParhipEntrySink : public EntryLines<ParhipEntrySink, decimal::PlainDecimal> {
  public:
   explicit ParhipEntrySink(ChunkOutput& out) : buffer_(out) {}
-  void write_neighbour(Vertex neighbour) {
-    buffer_.put_word(static_cast<std::uint64_t>(neighbour - 1));
+  SinkBuffer& buffer() { return buffer_; }
+  char* start_line(char* cursor) { return cursor; }
+  char* entry(char* cursor, unsigned, Vertex neighbour) {
+    const auto id = static_cast<std::uint64_t>(neighbour - 1);
+    std::memcpy(cursor, &id, 8);
     ++entries_;
+    return cursor + 8;
   }
-  void end_vertex_line() {}
+  char* end_line(char* cursor) { return cursor; }
   std::uint64_t entries() const { return entries_; }
 
  private:

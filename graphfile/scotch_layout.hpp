@@ -7,39 +7,24 @@
 #include "graphfile/sinks.hpp"
 
 template <class Writer>
-class ScotchSink : public ListLines<ScotchSink<Writer>> {
+class ScotchSink : public EntryLines<ScotchSink<Writer>, Writer> {
  public:
   ScotchSink(ChunkOutput& out, const std::uint64_t* degrees) : buffer_(out), degrees_(degrees) {}
-
-  void write_neighbour(Vertex neighbour) {
-    char* cursor = buffer_.reserve();
-    if (!started_) cursor = start_line(cursor);
+  SinkBuffer& buffer() { return buffer_; }
+  char* start_line(char* cursor) { return decimals_.write(cursor, 0, *degrees_++); }
+  char* entry(char* cursor, unsigned position, Vertex neighbour) {
     *cursor++ = ' ';
-    cursor = decimals_.write(cursor, position_, static_cast<std::uint64_t>(neighbour));
-    buffer_.commit(cursor);
-    position_ = PositionalDecimals<Writer>::next(position_);
+    return decimals_.write(cursor, position, static_cast<std::uint64_t>(neighbour));
   }
-
-  void end_vertex_line() {
-    char* cursor = buffer_.reserve();
-    if (!started_) cursor = start_line(cursor);
+  char* end_line(char* cursor) {
     *cursor++ = '\n';
-    buffer_.commit(cursor);
-    position_ = 1;
-    started_ = false;
+    return cursor;
   }
 
  private:
-  char* start_line(char* cursor) {
-    started_ = true;
-    return decimals_.write(cursor, 0, *degrees_++);
-  }
-
   SinkBuffer buffer_;
   const std::uint64_t* degrees_;         // of the current line, then the lines after it
-  PositionalDecimals<Writer> decimals_;  // position 0 writes the degrees, 1 on the neighbours
-  unsigned position_ = 1;                // of the next neighbour on the current line
-  bool started_ = false;                 // the current line's degree is written
+  PositionalDecimals<Writer> decimals_;  // position 0 writes the degrees
 };
 
 template <class Lines>

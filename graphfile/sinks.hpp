@@ -50,8 +50,9 @@ class SinkBuffer {
   char* limit_;
 };
 
-// A list line handed over whole is short enough for one operation's room.
-inline constexpr int kMostListLineEntries = 8;
+// A list line handed over whole is short enough for one operation's room: 64 entries of at
+// most 20 digits, two numbers an entry in the edge layouts.
+inline constexpr int kMostListLineEntries = 64;
 
 // For layouts that do not tell fixed lines from list lines: a fixed line is its numbers listed
 // one by one. Derived provides write_neighbour and end_vertex_line.
@@ -123,6 +124,64 @@ class PositionalDecimals {
 
  private:
   Writer writers_[kPositions];
+};
+
+// For layouts that write every entry the same way whatever the kind of its line. Derived
+// provides, each storing at most its share of one operation's room:
+//   char* start_line(char* cursor);  // before a line's first entry, or its end when it has none
+//   char* entry(char* cursor, unsigned position, Vertex neighbour);
+//   char* end_line(char* cursor);
+//   SinkBuffer& buffer();
+// Entries take positions from 1 (position 0 is the line's own figure, where the layout writes
+// one). A line handed over whole costs one room check.
+template <class Derived, class Writer>
+class EntryLines {
+ public:
+  void write_neighbour(Vertex neighbour) {
+    char* cursor = self().buffer().reserve();
+    if (!started_) {
+      cursor = self().start_line(cursor);
+      started_ = true;
+    }
+    cursor = self().entry(cursor, position_, neighbour);
+    self().buffer().commit(cursor);
+    position_ = PositionalDecimals<Writer>::next(position_);
+  }
+  void end_vertex_line() {
+    char* cursor = self().buffer().reserve();
+    if (!started_) cursor = self().start_line(cursor);
+    cursor = self().end_line(cursor);
+    self().buffer().commit(cursor);
+    started_ = false;
+    position_ = 1;
+  }
+  void write_list_line(const Vertex* neighbours, int count) {
+    char* cursor = self().start_line(self().buffer().reserve());
+    for (int k = 0; k < count; ++k)
+      cursor = self().entry(cursor, static_cast<unsigned>(k) + 1, neighbours[k]);
+    self().buffer().commit(self().end_line(cursor));
+  }
+  void write_fixed_line(Vertex a, Vertex b) {
+    const Vertex numbers[] = {a, b};
+    self().write_list_line(numbers, 2);
+  }
+  void write_fixed_line(Vertex a, Vertex b, Vertex c) {
+    const Vertex numbers[] = {a, b, c};
+    self().write_list_line(numbers, 3);
+  }
+  void write_fixed_line(Vertex a, Vertex b, Vertex c, Vertex d) {
+    const Vertex numbers[] = {a, b, c, d};
+    self().write_list_line(numbers, 4);
+  }
+  void write_neighbour_run(Vertex first, Vertex count) {
+    for (Vertex v = first; v < first + count; ++v)
+      write_neighbour(v);
+  }
+
+ private:
+  Derived& self() { return static_cast<Derived&>(*this); }
+  unsigned position_ = 1;  // of the current line's next entry
+  bool started_ = false;   // the current line has begun
 };
 
 // Lines are processed in batches of this many when a layout needs their degrees first: small
