@@ -42,7 +42,8 @@ std::optional<GraphCounts> binary_tree_counts(std::int32_t depth) {
   if (depth < 0 || depth > 63) return std::nullopt;
   const std::int64_t vertices =
       depth == 63 ? std::numeric_limits<std::int64_t>::max() : (std::int64_t{1} << depth) - 1;
-  return GraphCounts{vertices, vertices - 1, vertices > 0 ? 2 * (vertices - 1) : 0, 0};
+  return GraphCounts{vertices, vertices - 1, vertices > 0 ? saturating_product(2, vertices - 1) : 0,
+                     0};
 }
 
 Outcome generate_binary_tree(std::int32_t first_size, const GraphDestination& destination) {

@@ -50,10 +50,6 @@ class SinkBuffer {
   char* limit_;
 };
 
-// A list line handed over whole is short enough for one operation's room: 64 entries of at
-// most 20 digits, two numbers an entry in the edge layouts.
-inline constexpr int kMostListLineEntries = 64;
-
 // For layouts that do not tell fixed lines from list lines: a fixed line is its numbers listed
 // one by one. Derived provides write_neighbour and end_vertex_line.
 template <class Derived>
@@ -108,6 +104,10 @@ class DegreeCounter : public ListLines<DegreeCounter> {
   std::uint64_t entries_ = 0;
 };
 
+// A list line handed over whole is short enough for one operation's room: 64 entries of at
+// most 20 digits, two numbers an entry in the edge layouts.
+inline constexpr int kMostListLineEntries = 64;
+
 // The decimal writers of one line's positions: entry k of a line goes through writer k, the
 // entries past the last writer through the last one, where a long line's rising numbers keep
 // it in one block of 10^4. Writer is decimal::CachedDecimal for numbers that rise from line to
@@ -115,7 +115,8 @@ class DegreeCounter : public ListLines<DegreeCounter> {
 template <class Writer>
 class PositionalDecimals {
  public:
-  static constexpr unsigned kPositions = 32;  // a hypercube line of dimension 31 and under
+  // Position 0 and the entries of a whole line (write_list_line) each have their own.
+  static constexpr unsigned kPositions = kMostListLineEntries + 1;
   char* write(char* out, unsigned position, std::uint64_t value) {
     return writers_[position].write(out, value);
   }

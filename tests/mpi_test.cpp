@@ -23,20 +23,31 @@ struct Case {
 
 // Sizes whose files hold a few jobs, so that the processes' ranges end inside jobs, rows and
 // rings; the smallest sizes too, where processes get no lines at all.
-const std::vector<Case> kCases = {
-    {"grid", "400,301"},       {"folded_grid", "1,4"},   {"folded_grid", "201,300"},
-    {"partial_grid", "300,299"}, {"partial_folded_grid", "250,211"}, {"circle", "1"},
-    {"circle", "90001"},       {"star", "70000"},        {"torus", "2,1"},
-    {"torus", "301,250"},      {"cylinder", "1,5"},      {"cylinder", "300,200"},
-    {"tree", "1"},             {"tree", "16"},           {"hypercube", "15"},
-    {"sierpinski", "8"},       {"completegraph", "4,0"}, {"completegraph", "400,3"},
-    {"unconnected_completegraph", "1,3"}, {"unconnected_completegraph", "120,40"}};
+const std::vector<Case> kCases = {{"grid", "400,301"},
+                                  {"folded_grid", "1,4"},
+                                  {"folded_grid", "201,300"},
+                                  {"partial_grid", "300,299"},
+                                  {"partial_folded_grid", "250,211"},
+                                  {"circle", "1"},
+                                  {"circle", "90001"},
+                                  {"star", "70000"},
+                                  {"torus", "2,1"},
+                                  {"torus", "301,250"},
+                                  {"cylinder", "1,5"},
+                                  {"cylinder", "300,200"},
+                                  {"tree", "1"},
+                                  {"tree", "16"},
+                                  {"hypercube", "15"},
+                                  {"sierpinski", "8"},
+                                  {"completegraph", "4,0"},
+                                  {"completegraph", "400,3"},
+                                  {"unconnected_completegraph", "1,3"},
+                                  {"unconnected_completegraph", "120,40"}};
 
 Settings settings_for(const Case& c, const std::string& format, const std::string& out,
                       bool relabelled, bool threaded) {
-  std::vector<std::string> arguments = {"famgen-mpi", "-graphtype", c.keyword, "-size",
-                                        c.sizes,      "-out",       out,       "-format",
-                                        format};
+  std::vector<std::string> arguments = {"famgen-mpi", "-graphtype", c.keyword, "-size", c.sizes,
+                                        "-out",       out,          "-format", format};
   if (relabelled) arguments.insert(arguments.end(), {"-permute", "12"});
   if (threaded) arguments.insert(arguments.end(), {"-threads", "2"});
   std::vector<const char*> argv;

@@ -117,6 +117,30 @@ TEST(Ranges, LinesAroundOneHundredMillion) {
     }
     EXPECT_EQ(format_job(source, job), expected);
   });
+  // Lines of 40 entries, past the positions a line of a smaller hypercube uses.
+  with_source({"hypercube", "40"}, [](const GraphSource& source) {
+    for (const Format format : {Format::kMetis, Format::kScotch, Format::kMatrixMarket}) {
+      FormatJob job{format, nullptr, 0, 549755813880, 549755813890, 0};
+      const std::string lines = format_job(source, job);
+      std::string expected;
+      for (Vertex v = job.first; v <= job.last; ++v) {
+        std::vector<Vertex> neighbours;
+        for (int bit = 0; bit < 40; ++bit)
+          neighbours.push_back(((v - 1) ^ (Vertex{1} << bit)) + 1);
+        if (format == Format::kScotch) expected += "40";
+        for (const Vertex w : neighbours) {
+          const std::string number = std::to_string(w);
+          if (format == Format::kMetis) expected += number + ' ';
+          if (format == Format::kScotch) expected += ' ' + number;
+          if (format == Format::kMatrixMarket && w <= v) {
+            expected += std::to_string(v) + ' ' + number + '\n';
+          }
+        }
+        if (format != Format::kMatrixMarket) expected += "\n";
+      }
+      EXPECT_EQ(lines, expected) << format_name(format);
+    }
+  });
   with_source({"hypercube", "27"}, [](const GraphSource& source) {
     FormatJob job{Format::kMetis, nullptr, 0, 99999995, 100000005, 0};
     std::string expected;
