@@ -51,7 +51,7 @@ std::optional<GraphCounts> cylinder_counts(std::int32_t rings, std::int32_t ring
   const std::int64_t vertices = std::int64_t{rings} * ring_length;
   // Lines of three on the first and last ring, of four between; a single ring has lines of two.
   std::int64_t arcs = rings == 1 ? 2 * vertices : saturating_product(4, vertices);
-  if (rings != 1 && arcs != INT64_MAX) arcs -= 2 * ring_length;
+  if (rings != 1 && arcs != INT64_MAX) arcs -= 2 * std::int64_t{ring_length};
   const std::int64_t loop_arcs = ring_length == 1 ? 2 * vertices : 0;
   return GraphCounts{vertices, 2 * vertices - ring_length, arcs, loop_arcs};
 }

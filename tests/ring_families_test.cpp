@@ -134,6 +134,11 @@ TEST(RingFamilies, CountsPastThirtyTwoBitsAreExact) {
   EXPECT_EQ(big->edges, 9223372028264841218);
   EXPECT_EQ(cylinder_counts(65536, 65536)->edges, 8589869056);
   EXPECT_EQ(star_counts(2147483647)->edges, 4294967292);
+  // The entries the lines list: four a vertex, less one a vertex of the end rings; past 2^63
+  // they saturate rather than wrap.
+  EXPECT_EQ(cylinder_counts(9314, 2147483647)->arcs, 4 * 9314 * 2147483647LL - 2 * 2147483647LL);
+  EXPECT_EQ(big->arcs, INT64_MAX);
+  EXPECT_EQ(cylinder_counts(2147483647, 2147483647)->arcs, INT64_MAX);
 }
 
 }  // namespace
