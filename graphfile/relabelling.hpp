@@ -25,13 +25,13 @@ class Relabelling {
   Relabelling(std::int64_t vertex_count, std::int64_t seed) : vertex_count_(vertex_count) {
     const auto largest = static_cast<std::uint64_t>(vertex_count > 1 ? vertex_count - 1 : 1);
     const int bits = std::max(2, static_cast<int>(std::bit_width(largest)));
-    mask_ = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-    shift_ = (bits + 1) / 2;
+    keys_.mask = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+    keys_.shift = (bits + 1) / 2;
     std::uint64_t state = static_cast<std::uint64_t>(seed);
     for (int round = 0; round < kRounds; ++round) {
-      add_[round] = split_mix(state) & mask_;
-      multiply_[round] = split_mix(state) | 1;
-      inverse_[round] = inverse_of(multiply_[round]);
+      keys_.add[round] = split_mix(state) & keys_.mask;
+      keys_.multiply[round] = split_mix(state) | 1;
+      keys_.inverse[round] = inverse_of(keys_.multiply[round]);
     }
   }
 
@@ -39,36 +39,52 @@ class Relabelling {
 
   // π(v) and π⁻¹(u) for vertex numbers from 1.
   std::int64_t forward(std::int64_t vertex) const {
+    const Keys keys = keys_;
+    const auto count = static_cast<std::uint64_t>(vertex_count_);
     std::uint64_t x = static_cast<std::uint64_t>(vertex - 1);
     do {
-      x = encrypt(x);
-    } while (x >= static_cast<std::uint64_t>(vertex_count_));
+      x = encrypt(x, keys);
+    } while (x >= count);
     return static_cast<std::int64_t>(x) + 1;
   }
 
   // π of count vertices at once: every number takes its first step before any takes a second,
   // so that the steps of different numbers overlap instead of waiting on each other's walk.
+  // The keys are held in locals: a store to images could otherwise be taken to change them.
   void forward_all(const std::int64_t* vertices, std::int64_t* images, int count) const {
+    const Keys keys = keys_;
+    const auto vertex_count = static_cast<std::uint64_t>(vertex_count_);
+    std::uint64_t steps[64];
     for (int k = 0; k < count; ++k)
-      images[k] = static_cast<std::int64_t>(encrypt(static_cast<std::uint64_t>(vertices[k] - 1)));
+      steps[k] = encrypt(static_cast<std::uint64_t>(vertices[k] - 1), keys);
     for (int k = 0; k < count; ++k) {
-      auto x = static_cast<std::uint64_t>(images[k]);
-      while (x >= static_cast<std::uint64_t>(vertex_count_))
-        x = encrypt(x);
+      std::uint64_t x = steps[k];
+      while (x >= vertex_count)
+        x = encrypt(x, keys);
       images[k] = static_cast<std::int64_t>(x) + 1;
     }
   }
 
   std::int64_t backward(std::int64_t vertex) const {
+    const Keys keys = keys_;
+    const auto count = static_cast<std::uint64_t>(vertex_count_);
     std::uint64_t x = static_cast<std::uint64_t>(vertex - 1);
     do {
-      x = decrypt(x);
-    } while (x >= static_cast<std::uint64_t>(vertex_count_));
+      x = decrypt(x, keys);
+    } while (x >= count);
     return static_cast<std::int64_t>(x) + 1;
   }
 
  private:
   static constexpr int kRounds = 2;
+
+  struct Keys {
+    std::uint64_t mask = 3;  // the domain: 0 .. 2^k - 1
+    int shift = 1;           // ceil(k / 2)
+    std::uint64_t add[kRounds] = {};
+    std::uint64_t multiply[kRounds] = {};
+    std::uint64_t inverse[kRounds] = {};
+  };
 
   static std::uint64_t split_mix(std::uint64_t& state) {
     std::uint64_t z = state += 0x9e3779b97f4a7c15;
@@ -86,29 +102,28 @@ class Relabelling {
     return inverse;
   }
 
-  std::uint64_t encrypt(std::uint64_t x) const {
+  // The product's bits past k are cut off by the mask after the next round's addition, which
+  // gives the same k bits as cutting them first.
+  static std::uint64_t encrypt(std::uint64_t x, const Keys& keys) {
     for (int round = 0; round < kRounds; ++round) {
-      x = (x + add_[round]) & mask_;
-      x ^= x >> shift_;
-      x = (x * multiply_[round]) & mask_;
+      x = (x + keys.add[round]) & keys.mask;
+      x ^= x >> keys.shift;
+      x *= keys.multiply[round];
     }
-    return x ^ (x >> shift_);
+    x &= keys.mask;
+    return x ^ (x >> keys.shift);
   }
 
-  std::uint64_t decrypt(std::uint64_t x) const {
-    x ^= x >> shift_;
+  static std::uint64_t decrypt(std::uint64_t x, const Keys& keys) {
+    x ^= x >> keys.shift;
     for (int round = kRounds - 1; round >= 0; --round) {
-      x = (x * inverse_[round]) & mask_;
-      x ^= x >> shift_;
-      x = (x - add_[round]) & mask_;
+      x = (x * keys.inverse[round]) & keys.mask;
+      x ^= x >> keys.shift;
+      x = (x - keys.add[round]) & keys.mask;
     }
     return x;
   }
 
   std::int64_t vertex_count_;
-  std::uint64_t mask_ = 3;  // the domain: 0 .. 2^k - 1
-  int shift_ = 1;           // ceil(k / 2)
-  std::uint64_t add_[kRounds] = {};
-  std::uint64_t multiply_[kRounds] = {};
-  std::uint64_t inverse_[kRounds] = {};
+  Keys keys_;
 };
