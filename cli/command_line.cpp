@@ -251,13 +251,17 @@ std::string usage_text() {
   return text;
 }
 
-Outcome dispatch_graph(const Settings& settings) {
+WriteOptions write_options(const Settings& settings) {
   WriteOptions options;
   options.output_name = settings.output_name;
   options.format = settings.format;
   options.threads = settings.threads;
   if (settings.permute_seed) options.relabel_seed = *settings.permute_seed;
-  return dispatch_graph(settings, FileDestination(options));
+  return options;
+}
+
+Outcome dispatch_graph(const Settings& settings) {
+  return dispatch_graph(settings, FileDestination(write_options(settings)));
 }
 
 Outcome dispatch_graph(const Settings& settings, const GraphDestination& destination) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "generators/generators.hpp"
+#include "graphfile/graph_writer.hpp"
 
 // The family code; the values follow the order in which the keywords are tested.
 enum GraphType : std::int32_t {
@@ -56,6 +57,9 @@ Outcome dispatch_graph(const Settings& settings, const GraphDestination& destina
 
 // The same, into the file that settings name, with its layout, threads and numbering.
 Outcome dispatch_graph(const Settings& settings);
+
+// The output that settings ask for: file name, layout, threads and numbering.
+WriteOptions write_options(const Settings& settings);
 
 // What a run without a recognised graph type prints on standard error.
 std::string usage_text();

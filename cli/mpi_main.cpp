@@ -16,13 +16,10 @@ int main(int argc, char** argv) {
 
   Settings settings;
   parse_command_line(argc, argv, settings);
-  WriteOptions options;
-  options.output_name = settings.output_name;
-  options.format = settings.format;
+  WriteOptions options = write_options(settings);
   // Threads call MPI-IO one at a time, which a library without that level of support does not
   // allow: each process then writes on one thread.
-  if (provided >= MPI_THREAD_SERIALIZED) options.threads = settings.threads;
-  if (settings.permute_seed) options.relabel_seed = *settings.permute_seed;
+  if (provided < MPI_THREAD_SERIALIZED) options.threads.reset();
   const Outcome outcome = dispatch_graph(settings, MpiDestination(options, MPI_COMM_WORLD));
   if (rank == 0) {
     if (!outcome.message.empty()) std::fputs(outcome.message.c_str(), stdout);

@@ -58,15 +58,6 @@ Settings settings_for(const Case& c, const std::string& format, const std::strin
   return settings;
 }
 
-WriteOptions options_of(const Settings& settings) {
-  WriteOptions options;
-  options.output_name = settings.output_name;
-  options.format = settings.format;
-  options.threads = settings.threads;
-  if (settings.permute_seed) options.relabel_seed = *settings.permute_seed;
-  return options;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,7 +97,7 @@ int main(int argc, char** argv) {
                                  (relabelled ? " -permute" : "") + (threaded ? " -threads 2" : "");
         const Settings shared = settings_for(c, format, root + "/shared", relabelled, threaded);
         const Outcome outcome =
-            dispatch_graph(shared, MpiDestination(options_of(shared), MPI_COMM_WORLD));
+            dispatch_graph(shared, MpiDestination(write_options(shared), MPI_COMM_WORLD));
         bool ok = outcome.status == 0 && outcome.error.empty();
         if (rank == 0) {
           const Settings alone = settings_for(c, format, root + "/alone", relabelled, threaded);
@@ -123,7 +114,7 @@ int main(int argc, char** argv) {
   for (const std::string& out : {root + "/missing/g", std::string("-")}) {
     const Settings settings = settings_for({"grid", "300,300"}, "metis", out, false, false);
     const Outcome outcome =
-        dispatch_graph(settings, MpiDestination(options_of(settings), MPI_COMM_WORLD));
+        dispatch_graph(settings, MpiDestination(write_options(settings), MPI_COMM_WORLD));
     std::vector<int> statuses(static_cast<std::size_t>(size));
     MPI_Gather(&outcome.status, 1, MPI_INT, statuses.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
     bool ok = true;
