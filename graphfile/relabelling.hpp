@@ -48,11 +48,19 @@ class Relabelling {
     return static_cast<std::int64_t>(x) + 1;
   }
 
-  // π of count vertices at once: every number takes its first step before any takes a second,
-  // so that the steps of different numbers overlap instead of waiting on each other's walk.
-  // The keys are held in locals: a store to images could otherwise be taken to change them.
+  // π of count vertices at once. When V fills the domain no number ever walks; otherwise every
+  // number takes its first step before any takes a second, so that the steps of different
+  // numbers overlap instead of waiting on each other's walk. The keys are held in locals: a
+  // store to images could otherwise be taken to change them.
   void forward_all(const std::int64_t* vertices, std::int64_t* images, int count) const {
     const Keys keys = keys_;
+    if (keys.mask == static_cast<std::uint64_t>(vertex_count_ - 1)) {
+      for (int k = 0; k < count; ++k)
+        images[k] =
+            static_cast<std::int64_t>(encrypt(static_cast<std::uint64_t>(vertices[k] - 1), keys)) +
+            1;
+      return;
+    }
     const auto vertex_count = static_cast<std::uint64_t>(vertex_count_);
     std::uint64_t steps[64];
     for (int k = 0; k < count; ++k)
