@@ -197,6 +197,15 @@ TEST(Output, LinksAndLockedFoldersAreWrittenInPlace) {
   EXPECT_EQ(linked.exit_status, 0);
   EXPECT_TRUE(std::filesystem::is_symlink(folder.path("link")));
   EXPECT_EQ(read_file(target), "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n");
+  // A file with a second name: both names keep naming the one file, which is rewritten.
+  const auto first_name = folder.path("first");
+  write_text(first_name, "previous\n");
+  std::filesystem::create_hard_link(first_name, folder.path("second"));
+  EXPECT_EQ(
+      run_famgen({"-graphtype", "circle", "-size", "2", "-out", folder.path("second").string()})
+          .exit_status,
+      0);
+  EXPECT_EQ(read_file(first_name), "% 2 vertices circle\n2 2\n2 2\n1 1\n");
 
   if (geteuid() == 0) GTEST_SKIP() << "as root every folder is writable";
   const auto locked = folder.path("locked");
