@@ -185,9 +185,10 @@ TEST(Output, APipeClosedEarlyEndsTheRun) {
   }
 }
 
-// Written in place, as before: a symbolic link stays a link to the file it names, and an
-// existing file in a folder where no new file can be made is still written.
-TEST(Output, LinksAndLockedFoldersAreWrittenInPlace) {
+// Written in place, as before: a symbolic link stays a link to the file it names, a file with
+// two names stays one file, and an existing file in a folder where no new file can be made is
+// still written.
+TEST(Output, LinksAreWrittenInPlace) {
   const ScratchFolder folder;
   const auto target = folder.path("target");
   write_text(target, "previous\n");
@@ -206,8 +207,11 @@ TEST(Output, LinksAndLockedFoldersAreWrittenInPlace) {
           .exit_status,
       0);
   EXPECT_EQ(read_file(first_name), "% 2 vertices circle\n2 2\n2 2\n1 1\n");
+}
 
+TEST(Output, AFileInALockedFolderIsWrittenInPlace) {
   if (geteuid() == 0) GTEST_SKIP() << "as root every folder is writable";
+  const ScratchFolder folder;
   const auto locked = folder.path("locked");
   std::filesystem::create_directories(locked);
   write_text(locked / "g", "previous\n");
