@@ -52,7 +52,7 @@ class BlockOutput final : public ChunkOutput {
   std::unique_ptr<char[]> buffer_;
 };
 
-void run_single_pass(const GraphSource& source, const JobPlan& plan, const SectionRun& run,
+void run_single_pass(const GraphSource& source, const JobPlan& plan, const FormatJob& run,
                      ByteSink& sink) {
   BlockOutput out(sink);
   std::uint64_t entries_before = run.entries_before;
@@ -70,7 +70,7 @@ void run_single_pass(const GraphSource& source, const JobPlan& plan, const Secti
 // turn and writes what it has, keeping the turn until its job is done.
 class OrderedWriter {
  public:
-  OrderedWriter(const GraphSource& source, const JobPlan& plan, const SectionRun& run,
+  OrderedWriter(const GraphSource& source, const JobPlan& plan, const FormatJob& run,
                 ByteSink& sink, bool spin)
       : source_(source),
         plan_(plan),
@@ -195,7 +195,7 @@ void OrderedWriter::work() {
   }
 }
 
-void run_threads(const GraphSource& source, const JobPlan& plan, const SectionRun& run,
+void run_threads(const GraphSource& source, const JobPlan& plan, const FormatJob& run,
                  ByteSink& sink, int thread_count) {
   const bool spin = static_cast<unsigned>(thread_count) <= std::thread::hardware_concurrency();
   OrderedWriter writer(source, plan, run, sink, spin);
@@ -225,7 +225,7 @@ class FileSink final : public ByteSink {
 
 }  // namespace
 
-void write_section(const GraphSource& source, const SectionRun& run,
+void write_section(const GraphSource& source, const FormatJob& run,
                    std::optional<std::int32_t> threads, ByteSink& sink) {
   const JobPlan plan(source, run);
   if (!threads) {
@@ -235,7 +235,7 @@ void write_section(const GraphSource& source, const SectionRun& run,
   }
 }
 
-JobPlan::JobPlan(const GraphSource& source, const SectionRun& run) : run_(run) {
+JobPlan::JobPlan(const GraphSource& source, const FormatJob& run) : run_(run) {
   const Vertex lines = std::max<Vertex>(0, run.last - run.first + 1);
   const double per_line =
       std::max(1.0, estimated_line_bytes(run.format, run.section, source.facts()));
@@ -246,12 +246,10 @@ JobPlan::JobPlan(const GraphSource& source, const SectionRun& run) : run_(run) {
 }
 
 FormatJob JobPlan::job(std::uint64_t index) const {
-  FormatJob job;
-  job.format = run_.format;
-  job.relabelling = run_.relabelling;
-  job.section = run_.section;
+  FormatJob job = run_;
   job.first = run_.first + static_cast<Vertex>(index) * lines_per_job_;
   job.last = std::min(run_.last, job.first + lines_per_job_ - 1);
+  job.entries_before = 0;
   return job;
 }
 
@@ -277,7 +275,7 @@ Outcome FileDestination::write(const GraphSource& source) const {
   FileSink sink(file);
   sink.write(heading.data(), heading.size());
   for (int section = 0; section < layout_sections(format) && !sink.failed(); ++section) {
-    SectionRun run;
+    FormatJob run;
     run.format = format;
     run.relabelling = relabelling ? &*relabelling : nullptr;
     run.section = section;

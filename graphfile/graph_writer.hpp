@@ -42,20 +42,10 @@ class ByteSink {
   ~ByteSink() = default;
 };
 
-// The lines first..last of one section of a layout.
-struct SectionRun {
-  Format format = Format::kMetis;
-  const Relabelling* relabelling = nullptr;
-  int section = 0;
-  Vertex first = 1;
-  Vertex last = 0;
-  std::uint64_t entries_before = 0;  // listed by the lines before first, for ParHIP's offsets
-};
-
-// Writes the run's bytes into sink: in one pass on the calling thread when threads is empty,
-// otherwise formatted on threads (thread_count_for) and written in order. Stops soon after the
-// sink fails.
-void write_section(const GraphSource& source, const SectionRun& run,
+// Writes the bytes of run (the lines run.first..run.last of one section, as one job would) into
+// sink: in one pass on the calling thread when threads is empty, otherwise formatted on threads
+// (thread_count_for) and written in order. Stops soon after the sink fails.
+void write_section(const GraphSource& source, const FormatJob& run,
                    std::optional<std::int32_t> threads, ByteSink& sink);
 
 // The jobs of a section run: its lines cut into pieces of about kJobBytes, in file order.
@@ -65,14 +55,14 @@ class JobPlan {
   // Few enough lines that a job's degrees and bookkeeping stay small whatever the layout.
   static constexpr Vertex kMostLinesPerJob = 1 << 16;
 
-  JobPlan(const GraphSource& source, const SectionRun& run);
+  JobPlan(const GraphSource& source, const FormatJob& run);
   // At least one, so that a section without lines still writes what it ends with (ParHIP's
   // closing offset).
   std::uint64_t job_count() const { return job_count_; }
   FormatJob job(std::uint64_t index) const;  // entries_before left at 0
 
  private:
-  SectionRun run_;
+  FormatJob run_;
   Vertex lines_per_job_ = 1;
   std::uint64_t job_count_ = 1;
 };

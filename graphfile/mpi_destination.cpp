@@ -286,7 +286,7 @@ Outcome MpiDestination::write(const GraphSource& source) const {
       const std::uint64_t offset = share.section_start[static_cast<std::size_t>(section)] +
                                    exclusive_sum(mine, rank, communicator_);
       if (share.first_piece == share.end_piece || !error.empty()) continue;
-      SectionRun run;
+      FormatJob run;
       run.format = format;
       run.relabelling = shape.relabelling;
       run.section = section;

@@ -50,46 +50,9 @@ class SinkBuffer {
   char* limit_;
 };
 
-// For layouts that do not tell fixed lines from list lines: a fixed line is its numbers listed
-// one by one. Derived provides write_neighbour and end_vertex_line.
-template <class Derived>
-class ListLines {
- public:
-  void write_list_line(const Vertex* neighbours, int count) {
-    for (int k = 0; k < count; ++k)
-      self().write_neighbour(neighbours[k]);
-    self().end_vertex_line();
-  }
-  void write_neighbour_run(Vertex first, Vertex count) {
-    for (Vertex v = first; v < first + count; ++v)
-      self().write_neighbour(v);
-  }
-  void write_fixed_line(Vertex a, Vertex b) {
-    self().write_neighbour(a);
-    self().write_neighbour(b);
-    self().end_vertex_line();
-  }
-  void write_fixed_line(Vertex a, Vertex b, Vertex c) {
-    self().write_neighbour(a);
-    self().write_neighbour(b);
-    self().write_neighbour(c);
-    self().end_vertex_line();
-  }
-  void write_fixed_line(Vertex a, Vertex b, Vertex c, Vertex d) {
-    self().write_neighbour(a);
-    self().write_neighbour(b);
-    self().write_neighbour(c);
-    self().write_neighbour(d);
-    self().end_vertex_line();
-  }
-
- private:
-  Derived& self() { return static_cast<Derived&>(*this); }
-};
-
 // Counts the entries of each line into degrees[0], degrees[1], ...: what a layout needs to
 // know of a line before it writes the line (Scotch's degree, ParHIP's offsets).
-class DegreeCounter : public ListLines<DegreeCounter> {
+class DegreeCounter {
  public:
   explicit DegreeCounter(std::uint64_t* degrees) : degrees_(degrees) {}
   void write_neighbour(Vertex) { ++entries_; }
@@ -98,6 +61,12 @@ class DegreeCounter : public ListLines<DegreeCounter> {
     *degrees_++ = entries_;
     entries_ = 0;
   }
+  void write_list_line(const Vertex*, int count) {
+    *degrees_++ = static_cast<std::uint64_t>(count);
+  }
+  void write_fixed_line(Vertex, Vertex) { *degrees_++ = 2; }
+  void write_fixed_line(Vertex, Vertex, Vertex) { *degrees_++ = 3; }
+  void write_fixed_line(Vertex, Vertex, Vertex, Vertex) { *degrees_++ = 4; }
 
  private:
   std::uint64_t* degrees_;
