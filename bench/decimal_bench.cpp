@@ -7,7 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "graphfile/decimal.hpp"
+#include "graphfile/layouts/decimal.hpp"
+
+using namespace famgen;
 
 namespace {
 

@@ -25,8 +25,11 @@
 #include <string>
 #include <vector>
 
-#include "generators/generators.hpp"
-#include "graphfile/graph_writer.hpp"
+#include "generators/families.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
+
+using namespace famgen;
 
 extern char** environ;
 
@@ -374,9 +377,7 @@ void sierpinski_table(Bench& bench) {
            {"single pass", std::nullopt}, {"-threads 2", 2}}) {
     const std::string out = bench.path("famgen.out");
     const std::string limit_out = bench.path("limit.out");
-    WriteOptions options;
-    options.output_name = out;
-    options.threads = threads;
+    const WriteOptions options{{{out}}, threads, {}};
     std::vector<double> build;
     std::vector<double> writing;
     std::vector<double> limit;
@@ -387,7 +388,7 @@ void sierpinski_table(Bench& bench) {
       if (bytes != 0) bench.warm_up(bytes + store_bytes);
       sync();
       const PhaseTimer timer(options, Clock::now());
-      if (generate_sierpinski(depth, timer).status != 0) bench.failed = true;
+      if (generate_sierpinski(depth, write_to(timer)).status != 0) bench.failed = true;
       build.push_back(timer.build_seconds);
       writing.push_back(timer.write_seconds);
       bytes = std::filesystem::file_size(out);

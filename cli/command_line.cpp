@@ -1,11 +1,12 @@
 #include "cli/command_line.hpp"
 
 #include <array>
-#include <cstring>
 #include <limits>
 #include <string_view>
 
-#include "graphfile/graph_writer.hpp"
+#include "graphfile/layouts/family_source.hpp"
+
+namespace famgen {
 
 namespace {
 
@@ -20,82 +21,21 @@ struct OptionName {
 };
 
 // Tested in this order; the first whose name starts the argument is taken.
-constexpr std::array<OptionName, 6> kOptions{{
+constexpr auto kOptions = std::to_array<OptionName>({
     {"-graphtype", Option::kGraphType},
     {"-size", Option::kSize},
     {"-out", Option::kOut},
     {"-threads", Option::kThreads},
     {"-format", Option::kFormat},
     {"-permute", Option::kPermute},
-}};
-
-struct FormatName {
-  std::string_view keyword;
-  Format format;
-};
-
-// Matched like the graph keywords, by prefix over the keyword's length; none is a prefix of
-// another.
-constexpr std::array<FormatName, 5> kFormats{{
-    {"metis", Format::kMetis},
-    {"parhip", Format::kParhip},
-    {"scotch", Format::kScotch},
-    {"mtx", Format::kMatrixMarket},
-    {"edgelist", Format::kEdgeList},
-}};
-
-// What each family requires of its sizes, and what a run prints when they fall short.
-struct Family {
-  GraphType type;
-  std::string_view keyword;
-  std::int32_t first_size_above;  // first_size must be greater than this
-  bool second_size_checked;       // second_size must then be greater than 0
-  std::string_view message;
-  std::string_view sizes;    // for the usage text
-  std::string_view summary;  // for the usage text
-};
-
-constexpr std::string_view kGridMessage =
-    "One or more grid dimensions are not available. Exiting.\n";
-constexpr std::string_view kCompleteMessage = "setting is error. Exiting.\n";
-
-// In code order, which is the order the keywords are tested in. No keyword is a prefix of
-// another, so at most one can match.
-constexpr std::array<Family, 13> kFamilies{{
-    {GRAPH_GRID, "grid", 0, true, kGridMessage, "R,W", "R rows of W vertices (R, W >= 1)"},
-    {GRAPH_FOLDED_GRID, "folded_grid", 0, true, kGridMessage, "R,W",
-     "the grid with opposite corners joined"},
-    {GRAPH_PARTIAL_GRID, "partial_grid", 0, true, kGridMessage, "R,W",
-     "the grid without the horizontal edges of a middle band"},
-    {GRAPH_PARTIAL_FOLDED_GRID, "partial_folded_grid", 0, true, kGridMessage, "R,W",
-     "both of the above"},
-    {GRAPH_CIRCLE, "circle", 0, false, "Circle perimeter is not available. Exiting.\n", "N",
-     "the cycle of N vertices (N >= 1)"},
-    {GRAPH_TREE, "tree", 0, false, "Tree depth is not available. Exiting.\n", "DEPTH",
-     "complete binary tree of 2^DEPTH - 1 vertices (DEPTH >= 1)"},
-    {GRAPH_TORUS, "torus", 0, true, "One or more torus dimensions are not available. Exiting.\n",
-     "A,B", "A rings of B vertices, closed into a loop (A, B >= 1)"},
-    {GRAPH_CYLINDER, "cylinder", 0, true,
-     "One or more cylinder dimensions are not available. Exiting.\n", "A,B",
-     "A rings of B vertices, open at both ends (A, B >= 1)"},
-    {GRAPH_SIERPINSKI, "sierpinski", 0, false, "Sierpinski depth is not available. Exiting.\n",
-     "DEPTH", "Sierpinski graph of 3(3^DEPTH + 1)/2 vertices (DEPTH 1 to 19)"},
-    {GRAPH_HYPERCUBE, "hypercube", 1, false, "Hyper-cube dimension is not correct. Exiting.\n", "D",
-     "hypercube of 2^D vertices (D >= 2)"},
-    {GRAPH_STAR, "star", 2, false, "Star size must be greatwer than 2. Exiting.\n", "N",
-     "hub 1 joined to the ring 2..N (N >= 3)"},
-    {GRAPH_COMPLETEGRAPH, "completegraph", 0, false, kCompleteMessage, "N,C",
-     "as below, vertex lines only (N >= 1)"},
-    {GRAPH_UNCONNECTED_COMPLETEGRAPH, "unconnected_completegraph", 0, true, kCompleteMessage, "N,C",
-     "C disjoint complete graphs of N vertices (N, C >= 1)"},
-}};
+});
 
 bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
 void apply_graph_type(std::string_view value, Settings& settings) {
-  for (const Family& family : kFamilies) {
+  for (const FamilyRow& family : kFamilies) {
     if (starts_with(value, family.keyword)) {
       settings.graph_type = family.type;
       return;
@@ -132,15 +72,18 @@ void apply_output_name(std::string_view value, Settings& settings) {
   settings.output_name = std::string(value.substr(0, value.find_first_of(kWhiteSpace)));
 }
 
+// Matched like the graph keywords, by prefix over the keyword's length; none is a prefix of
+// another.
 void apply_format(std::string_view value, Settings& settings) {
-  for (const FormatName& format : kFormats) {
-    if (starts_with(value, format.keyword)) {
-      settings.format = format.format;
+  bool known = false;
+  for_each_format([&](Format format) {
+    if (!known && starts_with(value, format_keyword(format))) {
+      settings.format = format;
       settings.unknown_format.clear();
-      return;
+      known = true;
     }
-  }
-  settings.unknown_format = std::string(value);
+  });
+  if (!known) settings.unknown_format = std::string(value);
 }
 
 // A value with no number in it leaves the option as it was.
@@ -153,16 +96,11 @@ std::optional<std::int32_t> read_number(std::string_view value) {
 
 std::string format_keywords() {
   std::string keywords;
-  for (std::size_t i = 0; i < kFormats.size(); ++i) {
-    if (i > 0) keywords += i + 1 == kFormats.size() ? " and " : ", ";
-    keywords += kFormats[i].keyword;
-  }
+  for_each_format([&](Format format) {
+    if (format != Format::kMetis) keywords += format == Format::kLast ? " and " : ", ";
+    keywords += format_keyword(format);
+  });
   return keywords;
-}
-
-bool sizes_pass(const Family& family, const Settings& settings) {
-  if (settings.first_size <= family.first_size_above) return false;
-  return !family.second_size_checked || settings.second_size > 0;
 }
 
 }  // namespace
@@ -225,7 +163,7 @@ std::string usage_text() {
                      "              [-format LAYOUT] [-threads N] [-permute SEED]\n"
                      "\n"
                      "keywords and their sizes:\n";
-  for (const Family& family : kFamilies) {
+  for (const FamilyRow& family : kFamilies) {
     std::string entry = "  " + std::string(family.keyword) + " " + std::string(family.sizes);
     entry.resize(std::max<std::size_t>(entry.size() + 1, 34), ' ');
     text += entry + std::string(family.summary) + "\n";
@@ -253,8 +191,7 @@ std::string usage_text() {
 
 WriteOptions write_options(const Settings& settings) {
   WriteOptions options;
-  options.output_name = settings.output_name;
-  options.format = settings.format;
+  options.outputs = {{settings.output_name, settings.format}};
   options.threads = settings.threads;
   if (settings.permute_seed) options.relabel_seed = *settings.permute_seed;
   return options;
@@ -270,77 +207,10 @@ Outcome dispatch_graph(const Settings& settings, const GraphDestination& destina
     return refused("unknown format '" + settings.unknown_format + "': the formats are " +
                    format_keywords());
   }
-  const Family& family = kFamilies[static_cast<std::size_t>(settings.graph_type) - 1];
-  if (!sizes_pass(family, settings)) {
-    return {static_cast<int>(family.message.size()), std::string(family.message), {}};
+  if (const std::optional<std::string_view> message = size_message(settings)) {
+    return {static_cast<int>(message->size()), std::string(*message), {}};
   }
-
-  const std::int32_t first = settings.first_size;
-  const std::int32_t second = settings.second_size;
-  switch (settings.graph_type) {
-    case GRAPH_GRID:
-      return generate_grid(first, second, destination, 0, 0);
-    case GRAPH_FOLDED_GRID:
-      return generate_grid(first, second, destination, 1, 0);
-    case GRAPH_PARTIAL_GRID:
-      return generate_grid(first, second, destination, 0, 1);
-    case GRAPH_PARTIAL_FOLDED_GRID:
-      return generate_grid(first, second, destination, 1, 1);
-    case GRAPH_CIRCLE:
-      return generate_circle(first, destination);
-    case GRAPH_TREE:
-      return generate_binary_tree(first, destination);
-    case GRAPH_TORUS:
-      return generate_torus(first, second, destination);
-    case GRAPH_CYLINDER:
-      return generate_cylinder(first, second, destination);
-    case GRAPH_HYPERCUBE:
-      return generate_hypercube(first, destination);
-    case GRAPH_STAR:
-      return generate_star(first, destination);
-    case GRAPH_COMPLETEGRAPH:
-      return generate_complete_graphs(first, second, destination, true);
-    case GRAPH_UNCONNECTED_COMPLETEGRAPH:
-      return generate_complete_graphs(first, second, destination, false);
-    case GRAPH_SIERPINSKI:
-      return generate_sierpinski(first, destination);
-    case GRAPH_NONE:
-      break;
-  }
-  return {};
+  return visit_family(settings, write_to(destination));
 }
 
-std::optional<GraphCounts> counts_of(const Settings& settings) {
-  const std::int32_t first = settings.first_size;
-  const std::int32_t second = settings.second_size;
-  switch (settings.graph_type) {
-    case GRAPH_GRID:
-      return grid_counts(first, second, false, false);
-    case GRAPH_FOLDED_GRID:
-      return grid_counts(first, second, true, false);
-    case GRAPH_PARTIAL_GRID:
-      return grid_counts(first, second, false, true);
-    case GRAPH_PARTIAL_FOLDED_GRID:
-      return grid_counts(first, second, true, true);
-    case GRAPH_CIRCLE:
-      return circle_counts(first);
-    case GRAPH_TREE:
-      return binary_tree_counts(first);
-    case GRAPH_TORUS:
-      return torus_counts(first, second);
-    case GRAPH_CYLINDER:
-      return cylinder_counts(first, second);
-    case GRAPH_SIERPINSKI:
-      return sierpinski_counts(first);
-    case GRAPH_HYPERCUBE:
-      return hypercube_counts(first);
-    case GRAPH_STAR:
-      return star_counts(first);
-    case GRAPH_COMPLETEGRAPH:
-    case GRAPH_UNCONNECTED_COMPLETEGRAPH:
-      return complete_graphs_counts(first, second);
-    case GRAPH_NONE:
-      break;
-  }
-  return std::nullopt;
-}
+}  // namespace famgen

@@ -3,6 +3,7 @@
 #include "cli/command_line.hpp"
 
 int main(int argc, char** argv) {
+  using namespace famgen;
   Settings settings;
   parse_command_line(argc, argv, settings);
   const Outcome outcome = dispatch_graph(settings);

@@ -6,9 +6,10 @@
 #include <cstdio>
 
 #include "cli/command_line.hpp"
-#include "graphfile/mpi_destination.hpp"
+#include "graphfile/output/mpi_destination.hpp"
 
 int main(int argc, char** argv) {
+  using namespace famgen;
   int provided = MPI_THREAD_SINGLE;
   MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
   int rank = 0;

@@ -20,6 +20,8 @@
 #include <bit>
 #include <cstdint>
 
+namespace famgen {
+
 class Relabelling {
  public:
   Relabelling(std::int64_t vertex_count, std::int64_t seed) : vertex_count_(vertex_count) {
@@ -135,3 +137,5 @@ class Relabelling {
   std::int64_t vertex_count_;
   Keys keys_;
 };
+
+}  // namespace famgen

@@ -2,16 +2,19 @@
 
 #include <string>
 
-#include "generators/generators.hpp"
-#include "graphfile/graph_writer.hpp"
+#include "generators/families.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 namespace {
 
 std::string circle_file(std::int32_t n) {
   const ScratchFolder folder;
   const auto path = folder.path("circle");
-  const Outcome outcome = generate_circle(n, FileDestination(path.string()));
+  const Outcome outcome = generate_circle(n, write_to(FileDestination(path.string())));
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.error, "");
   return read_file(path);

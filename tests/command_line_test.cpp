@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "graphfile/graph_writer.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 namespace {
 
@@ -321,35 +324,42 @@ TEST_P(RoutingTest, KeywordCallsItsGenerator) {
 INSTANTIATE_TEST_SUITE_P(
     Keywords, RoutingTest,
     testing::Values(
-        RoutingCase{"grid", "4,5",
-                    [](auto& n) { return generate_grid(4, 5, FileDestination(n), 0, 0); }},
-        RoutingCase{"folded_grid", "4,5",
-                    [](auto& n) { return generate_grid(4, 5, FileDestination(n), 1, 0); }},
-        RoutingCase{"partial_grid", "6,5",
-                    [](auto& n) { return generate_grid(6, 5, FileDestination(n), 0, 1); }},
-        RoutingCase{"partial_folded_grid", "6,5",
-                    [](auto& n) { return generate_grid(6, 5, FileDestination(n), 1, 1); }},
+        RoutingCase{
+            "grid", "4,5",
+            [](auto& n) { return generate_grid(4, 5, write_to(FileDestination(n)), 0, 0); }},
+        RoutingCase{
+            "folded_grid", "4,5",
+            [](auto& n) { return generate_grid(4, 5, write_to(FileDestination(n)), 1, 0); }},
+        RoutingCase{
+            "partial_grid", "6,5",
+            [](auto& n) { return generate_grid(6, 5, write_to(FileDestination(n)), 0, 1); }},
+        RoutingCase{
+            "partial_folded_grid", "6,5",
+            [](auto& n) { return generate_grid(6, 5, write_to(FileDestination(n)), 1, 1); }},
         RoutingCase{"circle", "5,7",
-                    [](auto& n) { return generate_circle(5, FileDestination(n)); }},
+                    [](auto& n) { return generate_circle(5, write_to(FileDestination(n))); }},
         RoutingCase{"tree", "4",
-                    [](auto& n) { return generate_binary_tree(4, FileDestination(n)); }},
+                    [](auto& n) { return generate_binary_tree(4, write_to(FileDestination(n))); }},
         RoutingCase{"torus", "3,4",
-                    [](auto& n) { return generate_torus(3, 4, FileDestination(n)); }},
+                    [](auto& n) { return generate_torus(3, 4, write_to(FileDestination(n))); }},
         RoutingCase{"cylinder", "3,4",
-                    [](auto& n) { return generate_cylinder(3, 4, FileDestination(n)); }},
+                    [](auto& n) { return generate_cylinder(3, 4, write_to(FileDestination(n))); }},
         RoutingCase{"hypercube", "3",
-                    [](auto& n) { return generate_hypercube(3, FileDestination(n)); }},
-        RoutingCase{"star", "5,7", [](auto& n) { return generate_star(5, FileDestination(n)); }},
+                    [](auto& n) { return generate_hypercube(3, write_to(FileDestination(n))); }},
+        RoutingCase{"star", "5,7",
+                    [](auto& n) { return generate_star(5, write_to(FileDestination(n))); }},
         RoutingCase{"sierpinski", "2",
-                    [](auto& n) { return generate_sierpinski(2, FileDestination(n)); }},
-        RoutingCase{
-            "completegraph", "3",
-            [](auto& n) { return generate_complete_graphs(3, 0, FileDestination(n), true); }},
-        RoutingCase{
-            "completegraph", "3,2",
-            [](auto& n) { return generate_complete_graphs(3, 2, FileDestination(n), true); }},
+                    [](auto& n) { return generate_sierpinski(2, write_to(FileDestination(n))); }},
+        RoutingCase{"completegraph", "3",
+                    [](auto& n) {
+                      return generate_complete_graphs(3, 0, write_to(FileDestination(n)), true);
+                    }},
+        RoutingCase{"completegraph", "3,2",
+                    [](auto& n) {
+                      return generate_complete_graphs(3, 2, write_to(FileDestination(n)), true);
+                    }},
         RoutingCase{"unconnected_completegraph", "3,2", [](auto& n) {
-                      return generate_complete_graphs(3, 2, FileDestination(n), false);
+                      return generate_complete_graphs(3, 2, write_to(FileDestination(n)), false);
                     }}));
 
 }  // namespace

@@ -4,15 +4,19 @@
 #include <fstream>
 #include <string>
 
-#include "generators/generators.hpp"
-#include "graphfile/graph_writer.hpp"
+#include "generators/families.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 namespace {
 
 std::string complete_file(int size, int count, bool header_suppressed) {
   return generated_file([=](const std::string& name) {
-    return generate_complete_graphs(size, count, FileDestination(name), header_suppressed);
+    return generate_complete_graphs(size, count, write_to(FileDestination(name)),
+                                    header_suppressed);
   });
 }
 
@@ -78,8 +82,8 @@ TEST(CompleteGraphs, FiguresPastSixtyFourBitsAreRefused) {
   EXPECT_FALSE(complete_graphs_counts(2147483647, 2147483647).has_value());
   const ScratchFolder folder;
   const auto path = folder.path("refused");
-  const Outcome outcome =
-      generate_complete_graphs(2147483647, 2147483647, FileDestination(path.string()), false);
+  const Outcome outcome = generate_complete_graphs(2147483647, 2147483647,
+                                                   write_to(FileDestination(path.string())), false);
   EXPECT_EQ(outcome.status, 1);
   EXPECT_FALSE(outcome.error.empty());
   EXPECT_FALSE(std::filesystem::exists(path));
@@ -96,12 +100,15 @@ TEST(CompleteGraphs, NoGraphsStillCreatesAndEmptiesTheFile) {
     std::ofstream old(path);
     old << "old contents\n";
   }
-  const Outcome outcome = generate_complete_graphs(3, 0, FileDestination(path.string()), true);
+  const Outcome outcome =
+      generate_complete_graphs(3, 0, write_to(FileDestination(path.string())), true);
   EXPECT_EQ(outcome.status, 0);
   EXPECT_TRUE(std::filesystem::exists(path));
   EXPECT_EQ(std::filesystem::file_size(path), 0u);
   EXPECT_EQ(
-      generate_complete_graphs(3, 0, FileDestination(folder.path("new").string()), true).status, 0);
+      generate_complete_graphs(3, 0, write_to(FileDestination(folder.path("new").string())), true)
+          .status,
+      0);
   EXPECT_TRUE(std::filesystem::exists(folder.path("new")));
 }
 

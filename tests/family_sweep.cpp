@@ -1,8 +1,11 @@
 #include "tests/family_sweep.hpp"
 
 #include "cli/command_line.hpp"
-#include "graphfile/relabelling.hpp"
+#include "graphfile/layouts/layouts.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+namespace famgen {
 
 const std::vector<KeywordSizes>& small_graphs() {
   static const std::vector<KeywordSizes> graphs = {
@@ -63,40 +66,22 @@ void with_source(const KeywordSizes& graph, const std::function<void(const Graph
 }
 
 const std::vector<Format>& every_format() {
-  static const std::vector<Format> formats = {Format::kMetis, Format::kParhip, Format::kScotch,
-                                              Format::kMatrixMarket, Format::kEdgeList};
+  static const std::vector<Format> formats = [] {
+    std::vector<Format> all;
+    for_each_format([&all](Format format) { all.push_back(format); });
+    return all;
+  }();
   return formats;
 }
 
 std::string format_name(Format format) {
-  switch (format) {
-    case Format::kMetis:
-      return "metis";
-    case Format::kParhip:
-      return "parhip";
-    case Format::kScotch:
-      return "scotch";
-    case Format::kMatrixMarket:
-      return "mtx";
-    case Format::kEdgeList:
-      return "edgelist";
-  }
-  return "?";
+  return std::string(format_keyword(format));
 }
 
 std::string whole_file(const GraphSource& source, Format format, RelabelSeed seed) {
-  const Vertex lines = source.facts().line_count();
-  std::optional<Relabelling> relabelling;
-  if (seed) relabelling.emplace(lines, *seed);
-  std::string file = layout_heading(format, source.facts(), seed);
-  for (int section = 0; section < layout_sections(format); ++section) {
-    FormatJob job;
-    job.format = format;
-    job.relabelling = relabelling ? &*relabelling : nullptr;
-    job.section = section;
-    job.first = 1;
-    job.last = lines;
-    file += format_job(source, job);
-  }
-  return file;
+  std::vector<std::string> outputs;
+  MemoryDestination({{{"", format}}, {}, seed}, outputs).write(source);
+  return outputs.at(0);
 }
+
+}  // namespace famgen

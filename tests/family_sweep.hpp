@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "graphfile/graph_source.hpp"
-#include "graphfile/layouts.hpp"
+#include "graphfile/graph.hpp"
+
+namespace famgen {
 
 struct KeywordSizes {
   std::string keyword;
@@ -25,6 +26,7 @@ void with_source(const KeywordSizes& graph, const std::function<void(const Graph
 const std::vector<Format>& every_format();
 std::string format_name(Format format);
 
-// The whole file of a source in a layout, job by job in memory: the heading, then each
-// section's lines 1..V as one job.
+// The whole file of a source in a layout, written in memory.
 std::string whole_file(const GraphSource& source, Format format, RelabelSeed seed);
+
+}  // namespace famgen

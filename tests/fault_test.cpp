@@ -11,6 +11,8 @@
 
 #include "tests/graph_reader.hpp"
 
+using namespace famgen;
+
 namespace {
 
 struct KeywordSizes {

@@ -1,4 +1,4 @@
-#include "graphfile/graph_file.hpp"
+#include "graphfile/output/graph_file.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "generators/generators.hpp"
-#include "graphfile/decimal.hpp"
-#include "graphfile/family_source.hpp"
-#include "graphfile/graph_writer.hpp"
+#include "generators/families.hpp"
+#include "graphfile/layouts/decimal.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 namespace {
 
@@ -161,12 +163,10 @@ TEST(GraphWriter, ManyBlocksMatchPrintfOnAnyThreadCount) {
        {std::optional<std::int32_t>{}, std::optional<std::int32_t>{1},
         std::optional<std::int32_t>{2}, std::optional<std::int32_t>{5}}) {
     const ScratchFolder folder;
-    WriteOptions options;
-    options.output_name = folder.path("mixed").string();
-    options.threads = threads;
+    WriteOptions options{{{folder.path("mixed").string()}}, threads, {}};
     const Outcome outcome = write_family(MixedLines{kVertices}, FileDestination(options));
     EXPECT_EQ(outcome.status, 0) << outcome.error;
-    EXPECT_EQ(read_file(options.output_name), expected) << threads.value_or(-1);
+    EXPECT_EQ(read_file(options.outputs[0].name), expected) << threads.value_or(-1);
   }
 }
 
@@ -177,7 +177,7 @@ TEST(GraphFile, ReplacesALongerExistingFile) {
     std::ofstream old(path);
     old << std::string(1000000, 'x');
   }
-  ASSERT_EQ(generate_circle(1, FileDestination(path.string())).status, 0);
+  ASSERT_EQ(generate_circle(1, write_to(FileDestination(path.string()))).status, 0);
   EXPECT_EQ(read_file(path), "% 1 vertices circle\n1 1\n1 1\n");
 }
 
@@ -196,7 +196,7 @@ class GraphFileFailureTest : public testing::TestWithParam<FailureCase> {};
 
 TEST_P(GraphFileFailureTest, ReportsTheFirstFailure) {
   const FailureCase& c = GetParam();
-  const Outcome outcome = generate_circle(c.circle_size, FileDestination(c.name));
+  const Outcome outcome = generate_circle(c.circle_size, write_to(FileDestination(c.name)));
   EXPECT_EQ(outcome.status, -1);
   EXPECT_EQ(outcome.error.rfind(c.expected_error_start, 0), 0u) << outcome.error;
   EXPECT_EQ(outcome.error.find('\n'), std::string::npos);

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <utility>
 
+namespace famgen {
+
 namespace {
 
 // Splits at "\n"; the text must end with one, so the piece after the last is dropped.
@@ -234,22 +236,6 @@ std::string fixed_vertex_lines(const std::string& slash_separated) {
 
 namespace {
 
-class StringOutput final : public ChunkOutput {
- public:
-  StringOutput() : buffer_(4096 + kOperationRoom) {
-    cursor = buffer_.data();
-    limit = buffer_.data() + 4096;
-  }
-  void make_room() override {
-    text.append(buffer_.data(), cursor);
-    cursor = buffer_.data();
-  }
-  std::string text;
-
- private:
-  std::vector<char> buffer_;
-};
-
 std::uint64_t word_at(const std::string& bytes, std::size_t position) {
   std::uint64_t word = 0;
   for (int byte = 7; byte >= 0; --byte)
@@ -267,14 +253,6 @@ std::vector<std::int64_t> whitespace_numbers(const std::string& text) {
 }
 
 }  // namespace
-
-std::string format_job(const GraphSource& source, const FormatJob& job, std::uint64_t* entries) {
-  StringOutput out;
-  const std::uint64_t listed = source.format(job, out);
-  out.make_room();
-  if (entries != nullptr) *entries = listed;
-  return out.text;
-}
 
 ParhipGraph read_parhip(const std::string& bytes) {
   ParhipGraph graph;
@@ -361,3 +339,5 @@ EdgeLines read_edge_lines(const std::string& text, char comment_mark, std::int64
   }
   return result;
 }
+
+}  // namespace famgen

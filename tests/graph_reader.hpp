@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "graphfile/graph_source.hpp"
+#include "graphfile/graph.hpp"
+
+namespace famgen {
 
 struct ReadGraph {
   bool has_heading = true;   // false for "completegraph", whose file is vertex lines alone
@@ -91,11 +93,6 @@ class SourceProbe final : public GraphDestination {
   std::function<void(const GraphSource&)> look_;
 };
 
-// The bytes of one job, formatted into memory through a small buffer that fills many times.
-// entries, when given, receives what the job returns.
-std::string format_job(const GraphSource& source, const FormatJob& job,
-                       std::uint64_t* entries = nullptr);
-
 using Adjacency = std::vector<std::vector<std::int64_t>>;  // [k - 1]: vertex k's neighbours
 
 // Readers of the other layouts, written from their descriptions alone. Each returns the
@@ -127,3 +124,5 @@ struct EdgeLines {
   std::vector<std::string> faults;
 };
 EdgeLines read_edge_lines(const std::string& text, char comment_mark, std::int64_t base);
+
+}  // namespace famgen

@@ -2,9 +2,12 @@
 
 #include <string>
 
-#include "generators/generators.hpp"
-#include "graphfile/graph_writer.hpp"
+#include "generators/families.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 namespace {
 
@@ -24,7 +27,7 @@ void PrintTo(const GridCase& c, std::ostream* out) {
 
 std::string grid_file(int rows, int row_length, int folded, int partial) {
   return generated_file([&](const std::string& name) {
-    return generate_grid(rows, row_length, FileDestination(name), folded, partial);
+    return generate_grid(rows, row_length, write_to(FileDestination(name)), folded, partial);
   });
 }
 

@@ -11,6 +11,8 @@
 #include "tests/family_sweep.hpp"
 #include "tests/graph_reader.hpp"
 
+using namespace famgen;
+
 namespace {
 
 bool header_suppressed(const KeywordSizes& graph) {

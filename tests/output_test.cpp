@@ -1,14 +1,18 @@
 // Where the bytes go: standard output as it is, a space guard before a file is touched, whole or
-// nothing for regular files, and failures that stop every thread with one line.
+// nothing for regular files, for every output of a run together, and failures that stop every
+// thread with one line.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +20,12 @@
 #include <thread>
 #include <vector>
 
+#include "generators/families.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 extern char** environ;
 
@@ -245,6 +254,120 @@ TEST(Output, ModesOfNewAndReplacedFiles) {
   struct stat info {};
   ASSERT_EQ(stat(folder.path("new").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+}
+
+// A run with two outputs (here the same graph in two layouts) is one run: both files are
+// written, or neither is and the old ones stay as they were, with one line saying why.
+TEST(Output, TwoOutputsAreWrittenTogetherOrNotAtAll) {
+  struct Case {
+    std::string label;
+    std::string first;  // names under the scratch folder, or a device
+    std::string second;
+    int status;
+    std::string error;  // a part of the one line; empty when the run succeeds
+  };
+  const std::vector<Case> cases = {
+      {"both written", "a", "b", 0, ""},
+      {"the second cannot be opened", "a", "missing/b", -1, "cannot open"},
+      {"the second cannot be written", "a", "/dev/full", -1, "No space left on device"},
+      {"the first cannot be written", "/dev/full", "b", -1, "No space left on device"},
+      {"one name twice", "a", "a", 1, "is named for two outputs"},
+  };
+  const auto torus = [](const GraphDestination& destination) {
+    return generate_torus(300, 400, write_to(destination));
+  };
+  std::vector<std::string> expected;
+  torus(MemoryDestination({{{"", Format::kMetis}, {"", Format::kParhip}}, {}, {}}, expected));
+  for (const Case& c : cases) {
+    for (const ThreadRequest threads : {ThreadRequest{}, ThreadRequest{2}}) {
+      SCOPED_TRACE(c.label + (threads ? " on threads" : ""));
+      const ScratchFolder folder;
+      const auto where = [&](const std::string& name) {
+        return name[0] == '/' ? name : folder.path(name).string();
+      };
+      write_text(folder.path("a"), "old a\n");
+      write_text(folder.path("b"), "old b\n");
+      const Outcome outcome = torus(FileDestination(
+          {{{where(c.first), Format::kMetis}, {where(c.second), Format::kParhip}}, threads, {}}));
+      EXPECT_EQ(outcome.status, c.status);
+      EXPECT_EQ(count_lines(outcome.error), 0) << outcome.error;
+      EXPECT_NE(outcome.error.find(c.error), std::string::npos) << outcome.error;
+      EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"a", "b"}));
+      const bool written = c.status == 0;
+      EXPECT_TRUE(read_file(folder.path("a")) == (written ? expected[0] : "old a\n"));
+      EXPECT_TRUE(read_file(folder.path("b")) == (written ? expected[1] : "old b\n"));
+    }
+  }
+}
+
+// Runs a destination's write in a child process, under a limit on the file size that keeps a
+// run which should have been refused from filling the disk; returns the child's wait status.
+template <class Write>
+int in_child(Write write, rlim_t file_size_limit, pid_t* started = nullptr) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const rlimit limit{file_size_limit, file_size_limit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(write().status & 0xff);
+  }
+  if (started != nullptr) {
+    *started = pid;
+    return 0;
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+// The space guard adds up what the outputs need on one file system: two files that would each
+// fit, but not together, are refused before either is touched.
+TEST(Output, SpaceGuardCountsEveryOutputOnAFileSystem) {
+  const ScratchFolder folder;
+  struct statvfs space {};
+  ASSERT_EQ(statvfs(folder.path("").c_str(), &space), 0);
+  const double free_bytes = static_cast<double>(space.f_bavail) * space.f_frsize;
+  // A METIS file of a grid takes at least 8 bytes a vertex, so each needs about 0.6 of it.
+  const auto side = static_cast<std::int32_t>(std::sqrt(0.6 * free_bytes / 8));
+  write_text(folder.path("a"), "old a\n");
+  const int status = in_child(
+      [&] {
+        return generate_grid(
+            side, side,
+            write_to(FileDestination(
+                {{{folder.path("a").string()}, {folder.path("b").string()}}, {}, {}})),
+            0, 0);
+      },
+      1 << 20);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"a"});
+  EXPECT_EQ(read_file(folder.path("a")), "old a\n");
+}
+
+// A signal removes every new file of the run, not just the one being written.
+TEST(Output, AnInterruptedRunWithTwoOutputsLeavesNeither) {
+  const ScratchFolder folder;
+  write_text(folder.path("a"), "old a\n");
+  const WriteOptions options{
+      {{folder.path("a").string(), Format::kMetis}, {folder.path("b").string(), Format::kScotch}},
+      {},
+      {}};
+  pid_t pid = -1;
+  in_child([&] { return generate_grid(20000, 20000, write_to(FileDestination(options)), 0, 0); },
+           RLIM_INFINITY, &pid);
+  ASSERT_GT(pid, 0);
+  for (int wait = 0; wait < 5000 && folder_entries(folder).size() < 3; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 1) {
+    GTEST_SKIP() << "too little free space here for the run to start";
+  }
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"a"});
+  EXPECT_EQ(read_file(folder.path("a")), "old a\n");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Vertex ranges and threads: any range of lines formatted on its own equals the same part of
-// the whole, and the file is the same bytes on any thread count.
+// Vertex ranges, threads and processes: any range of lines written on its own equals the same
+// part of the whole, the processes' shares tile the file, and the file is the same bytes on
+// any thread count.
 #include <gtest/gtest.h>
 
 #include <cinttypes>
@@ -7,25 +8,32 @@
 #include <optional>
 #include <random>
 
-#include "graphfile/graph_writer.hpp"
-#include "graphfile/relabelling.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/family_sweep.hpp"
 #include "tests/graph_reader.hpp"
 
+using namespace famgen;
+
 namespace {
 
+// The bytes of a run as a destination writes them; entries receives what its lines list.
+std::string run_bytes(const OutputPlan& plan, const FormatJob& run,
+                      std::uint64_t* entries = nullptr) {
+  StringSink sink;
+  const std::uint64_t listed = write_run(plan, run, {}, sink);
+  if (entries != nullptr) *entries = listed;
+  return sink.bytes;
+}
+
 // A section's lines cut at the given points (each piece from a cut to the next), every piece a
-// job of its own, carrying the entries of the pieces before it.
-std::string in_pieces(const GraphSource& source, FormatJob job, const std::vector<Vertex>& cuts) {
+// run of its own, carrying the entries of the pieces before it.
+std::string in_pieces(const OutputPlan& plan, int section, const std::vector<Vertex>& cuts) {
   std::string text;
   std::uint64_t entries_before = 0;
-  const Vertex last = job.last;
   for (std::size_t k = 0; k < cuts.size(); ++k) {
-    job.first = cuts[k];
-    job.last = k + 1 < cuts.size() ? cuts[k + 1] - 1 : last;
-    job.entries_before = entries_before;
+    const Vertex last = k + 1 < cuts.size() ? cuts[k + 1] - 1 : plan.line_count();
     std::uint64_t entries = 0;
-    text += format_job(source, job, &entries);
+    text += run_bytes(plan, plan.run(section, cuts[k], last, entries_before), &entries);
     entries_before += entries;
   }
   return text;
@@ -36,26 +44,73 @@ TEST(Ranges, AnyRangeEqualsItsPartOfTheWhole) {
   for (const KeywordSizes& graph : small_graphs()) {
     with_source(graph, [&](const GraphSource& source) {
       const Vertex lines = source.facts().line_count();
-      const Relabelling relabelling(lines, 5);
       for (const Format format : every_format()) {
-        for (const Relabelling* numbering :
-             {static_cast<const Relabelling*>(nullptr), &relabelling}) {
-          for (int section = 0; section < layout_sections(format); ++section) {
+        for (const RelabelSeed seed : {RelabelSeed{}, RelabelSeed{5}}) {
+          const OutputPlan plan(source, format, seed);
+          for (int section = 0; section < plan.sections(); ++section) {
             SCOPED_TRACE(graph.keyword + " " + graph.sizes + " " + format_name(format) +
-                         (numbering ? " relabelled" : "") + " section " + std::to_string(section));
-            FormatJob job{format, numbering, section, 1, lines, 0};
-            const std::string whole = format_job(source, job);
+                         (seed ? " relabelled" : "") + " section " + std::to_string(section));
+            const std::string whole = run_bytes(plan, plan.run(section, 1, lines));
             std::vector<Vertex> every_line = {1};
             for (Vertex v = 2; v <= lines; ++v)
               every_line.push_back(v);
-            EXPECT_EQ(in_pieces(source, job, every_line), whole);
+            EXPECT_EQ(in_pieces(plan, section, every_line), whole);
             for (int trial = 0; trial < 5 && lines > 1; ++trial) {
               std::vector<Vertex> cuts = {1};
               for (Vertex v = 2; v <= lines; ++v) {
                 if (random() % 3 == 0) cuts.push_back(v);
               }
-              EXPECT_EQ(in_pieces(source, job, cuts), whole);
+              EXPECT_EQ(in_pieces(plan, section, cuts), whole);
             }
+          }
+        }
+      }
+    });
+  }
+}
+
+// What famgen-mpi does, without MPI: every process measures its pieces, the sums give each its
+// share, and the shares written at their offsets make up the whole file, on any process count.
+TEST(Processes, SharesTileTheFile) {
+  std::vector<KeywordSizes> graphs = small_graphs();
+  graphs.push_back({"partial_folded_grid", "301,299"});
+  graphs.push_back({"hypercube", "14"});
+  for (const KeywordSizes& graph : graphs) {
+    with_source(graph, [&](const GraphSource& source) {
+      for (const Format format : every_format()) {
+        for (const RelabelSeed seed : {RelabelSeed{}, RelabelSeed{5}}) {
+          const OutputPlan plan(source, format, seed);
+          const std::string whole = whole_file(source, format, seed);
+          for (const int processes : {1, 2, 3, 5}) {
+            SCOPED_TRACE(graph.keyword + " " + graph.sizes + " " + format_name(format) +
+                         (seed ? " relabelled" : "") + " on " + std::to_string(processes));
+            PieceMeasures all = measure_pieces(plan, processes, 0, {});
+            for (int rank = 1; rank < processes; ++rank) {
+              const PieceMeasures mine = measure_pieces(plan, processes, rank, 2);
+              for (std::size_t k = 0; k < all.bytes.size(); ++k)
+                all.bytes[k] += mine.bytes[k];
+              for (std::size_t k = 0; k < all.entries.size(); ++k)
+                all.entries[k] += mine.entries[k];
+            }
+            std::string file = plan.heading();
+            file.resize(whole.size(), '?');
+            Vertex next_line = 1;
+            for (int rank = 0; rank < processes; ++rank) {
+              const ProcessShare share = share_of(plan, all, rank, processes);
+              if (!share.writes) continue;
+              EXPECT_EQ(share.first, next_line);
+              next_line = share.last + 1;
+              for (int section = 0; section < plan.sections(); ++section) {
+                const auto k = static_cast<std::size_t>(section);
+                const std::string bytes = run_bytes(
+                    plan, plan.run(section, share.first, share.last, share.entries_before));
+                ASSERT_EQ(bytes.size(), share.bytes[k]);
+                ASSERT_LE(share.offsets[k] + bytes.size(), file.size());
+                file.replace(share.offsets[k], bytes.size(), bytes);
+              }
+            }
+            EXPECT_EQ(next_line, plan.line_count() + 1);
+            EXPECT_TRUE(file == whole);
           }
         }
       }
@@ -87,16 +142,18 @@ TEST(Threads, EveryThreadCountWritesTheSameFile) {
         for (const RelabelSeed seed : {RelabelSeed{}, RelabelSeed{3}}) {
           SCOPED_TRACE(graph.keyword + " " + graph.sizes + " " + format_name(format) +
                        (seed ? " relabelled" : ""));
-          WriteOptions options{folder.path("single").string(), format, std::nullopt, seed};
+          WriteOptions options{{{folder.path("single").string(), format}}, std::nullopt, seed};
           ASSERT_EQ(FileDestination(options).write(source).status, 0);
-          const std::string single = read_file(options.output_name);
+          const std::string single = read_file(options.outputs[0].name);
           ASSERT_GT(single.size(), std::size_t{1} << 20);
-          EXPECT_TRUE(single == whole_file(source, format, seed));
           for (const std::int32_t threads : {1, 2, 3, 7}) {
-            options.output_name = folder.path("threads").string();
+            options.outputs[0].name = folder.path("threads").string();
             options.threads = threads;
             ASSERT_EQ(FileDestination(options).write(source).status, 0);
-            EXPECT_TRUE(read_file(options.output_name) == single) << threads << " threads";
+            EXPECT_TRUE(read_file(options.outputs[0].name) == single) << threads << " threads";
+            std::vector<std::string> in_memory;
+            MemoryDestination(options, in_memory).write(source);
+            EXPECT_TRUE(in_memory.at(0) == single) << threads << " threads, in memory";
           }
         }
       }
@@ -105,30 +162,29 @@ TEST(Threads, EveryThreadCountWritesTheSameFile) {
 }
 
 // Numbers past 10^8 without writing a file of that size: lines around vertex 10^8 of graphs
-// larger than that, as one job and as single-line jobs, against printf's digits.
+// larger than that, as one run and as single-line runs, against printf's digits.
 TEST(Ranges, LinesAroundOneHundredMillion) {
   with_source({"circle", "200000000"}, [](const GraphSource& source) {
-    FormatJob job{Format::kMetis, nullptr, 0, 99999990, 100000010, 0};
+    const OutputPlan plan(source, Format::kMetis, {});
     std::string expected;
     char line[64];
-    for (Vertex i = job.first; i <= job.last; ++i) {
+    for (Vertex i = 99999990; i <= 100000010; ++i) {
       std::snprintf(line, sizeof line, "%" PRId64 " %" PRId64 "\n", i - 1, i + 1);
       expected += line;
     }
-    EXPECT_EQ(format_job(source, job), expected);
+    EXPECT_EQ(run_bytes(plan, plan.run(0, 99999990, 100000010)), expected);
   });
   // Lines of 40 entries, past the positions a line of a smaller hypercube uses.
   with_source({"hypercube", "40"}, [](const GraphSource& source) {
     for (const Format format : {Format::kMetis, Format::kScotch, Format::kMatrixMarket}) {
-      FormatJob job{format, nullptr, 0, 549755813880, 549755813890, 0};
-      const std::string lines = format_job(source, job);
+      const OutputPlan plan(source, format, {});
+      const Vertex first = 549755813880;
+      const Vertex last = 549755813890;
       std::string expected;
-      for (Vertex v = job.first; v <= job.last; ++v) {
-        std::vector<Vertex> neighbours;
-        for (int bit = 0; bit < 40; ++bit)
-          neighbours.push_back(((v - 1) ^ (Vertex{1} << bit)) + 1);
+      for (Vertex v = first; v <= last; ++v) {
         if (format == Format::kScotch) expected += "40";
-        for (const Vertex w : neighbours) {
+        for (int bit = 0; bit < 40; ++bit) {
+          const Vertex w = ((v - 1) ^ (Vertex{1} << bit)) + 1;
           const std::string number = std::to_string(w);
           if (format == Format::kMetis) expected += number + ' ';
           if (format == Format::kScotch) expected += ' ' + number;
@@ -138,21 +194,21 @@ TEST(Ranges, LinesAroundOneHundredMillion) {
         }
         if (format != Format::kMatrixMarket) expected += "\n";
       }
-      EXPECT_EQ(lines, expected) << format_name(format);
+      EXPECT_EQ(run_bytes(plan, plan.run(0, first, last)), expected) << format_name(format);
     }
   });
   with_source({"hypercube", "27"}, [](const GraphSource& source) {
-    FormatJob job{Format::kMetis, nullptr, 0, 99999995, 100000005, 0};
+    const OutputPlan plan(source, Format::kMetis, {});
     std::string expected;
-    for (Vertex v = job.first; v <= job.last; ++v) {
+    for (Vertex v = 99999995; v <= 100000005; ++v) {
       for (int bit = 0; bit < 27; ++bit)
         expected += std::to_string(((v - 1) ^ (Vertex{1} << bit)) + 1) + " ";
       expected += "\n";
     }
-    EXPECT_EQ(format_job(source, job), expected);
+    EXPECT_EQ(run_bytes(plan, plan.run(0, 99999995, 100000005)), expected);
     std::string one_by_one;
-    for (Vertex v = job.first; v <= job.last; ++v)
-      one_by_one += format_job(source, FormatJob{Format::kMetis, nullptr, 0, v, v, 0});
+    for (Vertex v = 99999995; v <= 100000005; ++v)
+      one_by_one += run_bytes(plan, plan.run(0, v, v));
     EXPECT_EQ(one_by_one, expected);
   });
 }

@@ -7,9 +7,12 @@
 #include <cstdio>
 #include <string>
 
-#include "generators/generators.hpp"
-#include "graphfile/graph_writer.hpp"
+#include "generators/families.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 namespace {
 
@@ -76,8 +79,7 @@ std::string reference_torus(std::int64_t a, std::int64_t b) {
 
 // The single pass and three threads, whose jobs end inside rows and rings.
 WriteOptions options_for(const std::string& name, bool threaded) {
-  WriteOptions options;
-  options.output_name = name;
+  WriteOptions options{{{name}}, {}, {}};
   if (threaded) options.threads = 3;
   return options;
 }
@@ -89,8 +91,8 @@ TEST(ReferenceWriter, GridFamilyOverManyBlocks) {
       const bool partial = (flags & 2) != 0;
       const bool threaded = (flags & 4) != 0;
       const std::string file = generated_file([&](const std::string& name) {
-        return generate_grid(r, w, FileDestination(options_for(name, threaded)), folded ? 1 : 0,
-                             partial ? 1 : 0);
+        return generate_grid(r, w, write_to(FileDestination(options_for(name, threaded))),
+                             folded ? 1 : 0, partial ? 1 : 0);
       });
       ASSERT_GT(file.size(), std::size_t{3} << 20);
       EXPECT_TRUE(file == reference_grid(r, w, folded, partial))
@@ -105,7 +107,7 @@ TEST(ReferenceWriter, TorusOverManyBlocks) {
        std::vector<std::pair<int, int>>{{500, 400}, {1, 200001}, {200001, 1}}) {
     for (const bool threaded : {false, true}) {
       const std::string file = generated_file([&](const std::string& name) {
-        return generate_torus(a, b, FileDestination(options_for(name, threaded)));
+        return generate_torus(a, b, write_to(FileDestination(options_for(name, threaded))));
       });
       ASSERT_GT(file.size(), std::size_t{3} << 20);
       EXPECT_TRUE(file == reference_torus(a, b)) << a << "x" << b << " threaded " << threaded;

@@ -4,9 +4,12 @@
 #include <functional>
 #include <string>
 
-#include "generators/generators.hpp"
-#include "graphfile/graph_writer.hpp"
+#include "generators/families.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 namespace {
 
@@ -27,13 +30,17 @@ TEST_P(RingExactTest, ByteExact) {
 }
 
 auto star(int n) {
-  return [n](const std::string& name) { return generate_star(n, FileDestination(name)); };
+  return [n](const std::string& name) { return generate_star(n, write_to(FileDestination(name))); };
 }
 auto torus(int a, int b) {
-  return [a, b](const std::string& name) { return generate_torus(a, b, FileDestination(name)); };
+  return [a, b](const std::string& name) {
+    return generate_torus(a, b, write_to(FileDestination(name)));
+  };
 }
 auto cylinder(int a, int b) {
-  return [a, b](const std::string& name) { return generate_cylinder(a, b, FileDestination(name)); };
+  return [a, b](const std::string& name) {
+    return generate_cylinder(a, b, write_to(FileDestination(name)));
+  };
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,15 +5,18 @@
 #include <filesystem>
 #include <string>
 
-#include "generators/generators.hpp"
-#include "graphfile/graph_writer.hpp"
+#include "generators/families.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 namespace {
 
 std::string sierpinski_file(int depth) {
   return generated_file([depth](const std::string& name) {
-    return generate_sierpinski(depth, FileDestination(name));
+    return generate_sierpinski(depth, write_to(FileDestination(name)));
   });
 }
 
@@ -75,7 +78,7 @@ TEST(Sierpinski, DepthsBeyondTheStoreAreRefusedBeforeAnything) {
   const ScratchFolder folder;
   const auto path = folder.path("s");
   for (const int depth : {20, 39, 2147483647, -1}) {
-    const Outcome outcome = generate_sierpinski(depth, FileDestination(path.string()));
+    const Outcome outcome = generate_sierpinski(depth, write_to(FileDestination(path.string())));
     EXPECT_EQ(outcome.status, 1) << depth;
     EXPECT_EQ(outcome.error.rfind("famgen: ", 0), 0u);
   }

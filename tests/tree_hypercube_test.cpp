@@ -3,20 +3,23 @@
 #include <bit>
 #include <string>
 
-#include "generators/generators.hpp"
-#include "graphfile/graph_writer.hpp"
+#include "generators/families.hpp"
+#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
+
+using namespace famgen;
 
 namespace {
 
 std::string tree_file(int depth) {
   return generated_file([depth](const std::string& name) {
-    return generate_binary_tree(depth, FileDestination(name));
+    return generate_binary_tree(depth, write_to(FileDestination(name)));
   });
 }
 std::string hypercube_file(int dimension) {
   return generated_file([dimension](const std::string& name) {
-    return generate_hypercube(dimension, FileDestination(name));
+    return generate_hypercube(dimension, write_to(FileDestination(name)));
   });
 }
 
@@ -77,8 +80,8 @@ TEST(TreeAndHypercube, LargeFiguresAreExactOrRefused) {
 
   const ScratchFolder folder;
   const auto path = folder.path("refused");
-  for (const auto& outcome : {generate_binary_tree(64, FileDestination(path.string())),
-                              generate_hypercube(59, FileDestination(path.string()))}) {
+  for (const auto& outcome : {generate_binary_tree(64, write_to(FileDestination(path.string()))),
+                              generate_hypercube(59, write_to(FileDestination(path.string())))}) {
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.error.rfind("famgen: ", 0), 0u);
   }

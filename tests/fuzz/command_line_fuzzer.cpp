@@ -12,13 +12,15 @@
 
 #include "cli/command_line.hpp"
 
+using namespace famgen;
+
 namespace {
 
 constexpr std::int64_t kMostVertices = 20000;
 constexpr std::int64_t kMostEdges = 100000;
 
 bool small_enough(const Settings& settings) {
-  const std::optional<GraphCounts> counts = counts_of(settings);
+  const std::optional<GraphCounts> counts = family_counts(settings);
   // No counts: either no graph at all or figures past 64 bits, which are refused at once.
   if (!counts) return true;
   return counts->vertices <= kMostVertices && counts->edges <= kMostEdges;

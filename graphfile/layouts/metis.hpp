@@ -3,7 +3,9 @@
 // "%d %d %d %d\n", with no space before its end.
 #pragma once
 
-#include "graphfile/sinks.hpp"
+#include "graphfile/layouts/sinks.hpp"
+
+namespace famgen {
 
 template <class Writer>
 class MetisSink {
@@ -57,27 +59,13 @@ class MetisSink {
     buffer_.commit(cursor);
   }
 
-  void write_fixed_line(Vertex a, Vertex b) {
+  // Each number with a space after it, the last space then made the line end.
+  template <class... Numbers>
+  void write_fixed_line(Numbers... numbers) {
     char* cursor = buffer_.reserve();
-    cursor = number(cursor, 0, a, ' ');
-    cursor = number(cursor, 1, b, '\n');
-    buffer_.commit(cursor);
-  }
-
-  void write_fixed_line(Vertex a, Vertex b, Vertex c) {
-    char* cursor = buffer_.reserve();
-    cursor = number(cursor, 0, a, ' ');
-    cursor = number(cursor, 1, b, ' ');
-    cursor = number(cursor, 2, c, '\n');
-    buffer_.commit(cursor);
-  }
-
-  void write_fixed_line(Vertex a, Vertex b, Vertex c, Vertex d) {
-    char* cursor = buffer_.reserve();
-    cursor = number(cursor, 0, a, ' ');
-    cursor = number(cursor, 1, b, ' ');
-    cursor = number(cursor, 2, c, ' ');
-    cursor = number(cursor, 3, d, '\n');
+    unsigned position = 0;
+    ((cursor = number(cursor, position++, numbers, ' ')), ...);
+    cursor[-1] = '\n';
     buffer_.commit(cursor);
   }
 
@@ -93,9 +81,34 @@ class MetisSink {
   unsigned position_ = 0;  // of the next entry on the current list line
 };
 
-template <class Lines>
-std::uint64_t format_metis(const Lines& lines, ChunkOutput& out) {
-  MetisSink<typename Lines::NumberWriter> sink(out);
-  lines(sink);
-  return 0;
-}
+struct MetisLayout : LayoutDefaults {
+  static constexpr std::string_view kKeyword = "metis";
+
+  // The comment and counts lines as the family gives them; none for "completegraph".
+  static std::string heading(const GraphFacts& facts, RelabelSeed seed) {
+    if (!facts.has_heading) return {};
+    std::string heading = facts.comment_line;
+    if (seed && !heading.empty() && heading.back() == '\n') {
+      heading.insert(heading.size() - 1, relabel_note(seed));
+    }
+    heading += decimal_text(facts.counts.vertices) + " " + decimal_text(facts.counts.edges);
+    heading += facts.counts_line_end == CountsLineEnd::kSpaceThenNewline ? " \n" : "\n";
+    return heading;
+  }
+  // A digit and a separator an entry.
+  static std::uint64_t body_lower_bound(const GraphFacts& facts) {
+    return saturating_multiply(2, arc_total(facts));
+  }
+  static double line_bytes(int, const GraphFacts& facts) {
+    return arcs_per_line(facts) * number_bytes(facts) + 1;
+  }
+  template <class Lines>
+  static std::uint64_t format(const Lines& lines, const FormatJob&, const GraphFacts&,
+                              ChunkOutput& out) {
+    MetisSink<typename Lines::NumberWriter> sink(out);
+    lines(sink);
+    return 0;
+  }
+};
+
+}  // namespace famgen

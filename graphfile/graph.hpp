@@ -1,32 +1,27 @@
-// The seam between the generators and the bytes. A generator describes its graph as a
-// GraphSource (its facts, and the lines of any range of vertices in any layout) and hands it to
-// a GraphDestination, which decides where and how the bytes go: one file on one or many
-// threads, or one file from many processes.
+// The graph vocabulary: what the generators and the bytes side share. graphfile/ holds three
+// parts, each of which may include only the ones above it:
+// - this folder's root: vertices, counts, the facts a file states, the family protocol, and the
+//   seam (GraphSource, GraphDestination) between a graph and its bytes; it includes nothing of
+//   the project but outcome.hpp and relabelling.hpp;
+// - layouts/: one file per output layout, everything that layout knows, and the one switch that
+//   turns a Format into its layout (layouts.hpp);
+// - output/: how a run is cut into sections, jobs and process ranges (plan.hpp), and where the
+//   bytes go: files, standard output, memory, MPI-IO.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "graphfile/outcome.hpp"
+
+namespace famgen {
+
 // Vertex numbers and counts are 64-bit, so figures past 2^31 - 1 are written exactly.
 using Vertex = std::int64_t;
-
-// What a run hands back to main, the one place that prints and picks the exit status.
-struct Outcome {
-  int status = 0;       // the exit status; -1 (seen as 255) when the file failed
-  std::string message;  // for standard output: the message of a failed size check
-  std::string error;    // for standard error: why the run failed
-};
-
-// Exit status of a run refused before any file is touched (sizes too large, no memory, no room
-// on the disk, an unknown layout).
-inline constexpr int kStatusRefused = 1;
-
-inline Outcome refused(const std::string& why) {
-  return {kStatusRefused, {}, "famgen: " + why};
-}
 
 struct GraphCounts {
   std::int64_t vertices = 0;   // V, as the counts line states it
@@ -60,8 +55,40 @@ std::string comment_line(std::string_view format, std::initializer_list<std::int
 // The facts of a family with a METIS heading; the title is the comment line's text.
 GraphFacts graph_facts(GraphCounts counts, std::string comment_line, CountsLineEnd counts_line_end);
 
-// The output layouts, in the order of the -format keywords.
-enum class Format { kMetis, kParhip, kScotch, kMatrixMarket, kEdgeList };
+// A family is a small value type that describes one graph from its sizes:
+//   GraphFacts facts() const;
+//   template <class Sink> void write_lines(Vertex first, Vertex last, Sink& sink) const;
+// where write_lines drives the sink over the lines of vertices first..last in order (the sink
+// calls are listed in layouts/sinks.hpp). It may also have
+//   std::optional<std::string> refusal() const;  // why it cannot be had (figures past 64 bits)
+//   std::optional<std::string> prepare();        // builds what its lines read; why not, if not
+// Whoever uses a family asks refusal_of() first, and prepare() before it asks for lines.
+template <class Family>
+std::optional<std::string> refusal_of(const Family& family) {
+  if constexpr (requires { family.refusal(); }) return family.refusal();
+  return std::nullopt;
+}
+
+template <class Family>
+std::optional<std::string> prepare(Family& family) {
+  if constexpr (requires { family.prepare(); }) return family.prepare();
+  return std::nullopt;
+}
+
+// Bounds of files no disk could hold stay at the largest value instead of wrapping.
+inline std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+inline std::uint64_t saturating_multiply(std::uint64_t a, std::uint64_t b) {
+  return b != 0 && a > UINT64_MAX / b ? UINT64_MAX : a * b;
+}
+
+// The output layouts, in the order of the -format keywords; kLast names the last of them.
+enum class Format { kMetis, kParhip, kScotch, kMatrixMarket, kEdgeList, kLast = kEdgeList };
+
+// How the vertices are numbered in a run: as the generator numbers them, or relabelled at
+// random with this seed.
+using RelabelSeed = std::optional<std::int64_t>;
 
 // Where a layout's sink puts its bytes. A sink stores at cursor and, once cursor has reached
 // limit, calls make_room() before its next operation; past limit there is always room for one
@@ -95,6 +122,7 @@ struct FormatJob {
   std::uint64_t entries_before = 0;
 };
 
+// A graph as the bytes side sees it: its facts, and the bytes of any job in any layout.
 class GraphSource {
  public:
   virtual ~GraphSource() = default;
@@ -104,8 +132,11 @@ class GraphSource {
   virtual std::uint64_t format(const FormatJob& job, ChunkOutput& out) const = 0;
 };
 
+// Where a run's outputs go: files, standard output, memory, or one file from many processes.
 class GraphDestination {
  public:
   virtual ~GraphDestination() = default;
   virtual Outcome write(const GraphSource& source) const = 0;
 };
+
+}  // namespace famgen

@@ -1,15 +1,13 @@
-// Turns a family's line rule into a GraphSource. A family is a small value type with
-//   GraphFacts facts() const;
-//   template <class Sink> void write_lines(Vertex first, Vertex last, Sink& sink) const;
-// where write_lines drives the sink over the lines of vertices first..last in order. This is
-// the one place where the families and the layouts meet, as templates, so that the sink's calls
-// are inlined into the family's loop.
+// Turns a family (graph.hpp) into a GraphSource: the one place where the families and the
+// layouts meet, as templates, so that the sink's calls are inlined into the family's loop.
 #pragma once
 
 #include <utility>
 
-#include "graphfile/layouts.hpp"
+#include "graphfile/layouts/layouts.hpp"
 #include "graphfile/relabelling.hpp"
+
+namespace famgen {
 
 // The lines first..last of a family as it numbers them.
 template <class Family>
@@ -42,23 +40,16 @@ class RelabelledSink {
     relabelling_.forward_all(neighbours, relabelled, count);
     sink_.write_list_line(relabelled, count);
   }
-  void write_fixed_line(Vertex a, Vertex b) {
-    const Vertex numbers[] = {a, b};
-    Vertex relabelled[2];
-    relabelling_.forward_all(numbers, relabelled, 2);
-    sink_.write_fixed_line(relabelled[0], relabelled[1]);
-  }
-  void write_fixed_line(Vertex a, Vertex b, Vertex c) {
-    const Vertex numbers[] = {a, b, c};
-    Vertex relabelled[3];
-    relabelling_.forward_all(numbers, relabelled, 3);
-    sink_.write_fixed_line(relabelled[0], relabelled[1], relabelled[2]);
-  }
-  void write_fixed_line(Vertex a, Vertex b, Vertex c, Vertex d) {
-    const Vertex numbers[] = {a, b, c, d};
-    Vertex relabelled[4];
-    relabelling_.forward_all(numbers, relabelled, 4);
-    sink_.write_fixed_line(relabelled[0], relabelled[1], relabelled[2], relabelled[3]);
+  template <class... Numbers>
+  void write_fixed_line(Numbers... numbers) {
+    constexpr std::size_t kCount = sizeof...(Numbers);
+    const Vertex line[] = {numbers...};
+    Vertex relabelled[kCount];
+    relabelling_.forward_all(line, relabelled, kCount);
+    [&]<std::size_t... k>(std::index_sequence<k...>) {
+      sink_.write_fixed_line(relabelled[k]...);
+    }
+    (std::make_index_sequence<kCount>{});
   }
 
  private:
@@ -93,22 +84,43 @@ class FamilySource final : public GraphSource {
   explicit FamilySource(Family family) : family_(std::move(family)), facts_(family_.facts()) {}
   const GraphFacts& facts() const override { return facts_; }
   std::uint64_t format(const FormatJob& job, ChunkOutput& out) const override {
-    if (job.relabelling != nullptr) {
-      const RelabelledLines<Family> lines{family_, *job.relabelling, job.first, job.last};
-      return format_layout(job, lines, facts_, out);
-    }
-    const NaturalLines<Family> lines{family_, job.first, job.last};
-    return format_layout(job, lines, facts_, out);
+    return with_layout(job.format, [&](auto layout) {
+      if (job.relabelling != nullptr) {
+        return format_lines(layout,
+                            RelabelledLines<Family>{family_, *job.relabelling, job.first, job.last},
+                            job, out);
+      }
+      return format_lines(layout, NaturalLines<Family>{family_, job.first, job.last}, job, out);
+    });
   }
 
  private:
+  // One function for each layout and numbering, in which the family's loop, the layout's sink
+  // and the number writer are inlined whatever else the translation unit holds: the compiler's
+  // budget for inlining is per unit, and the unit that writes the families holds all of them.
+  template <class Layout, class Lines>
+  [[gnu::noinline, gnu::flatten]] std::uint64_t format_lines(Layout layout, const Lines& lines,
+                                                             const FormatJob& job,
+                                                             ChunkOutput& out) const {
+    return layout.format(lines, job, facts_, out);
+  }
+
   Family family_;
   GraphFacts facts_;
 };
 
-// What a generator ends with: its family handed to the destination.
+// A family written to a destination, unless it refuses or cannot build what its lines read.
 template <class Family>
 Outcome write_family(Family family, const GraphDestination& destination) {
+  if (const std::optional<std::string> why = refusal_of(family)) return refused(*why);
+  if (const std::optional<std::string> why = prepare(family)) return refused(*why);
   const FamilySource<Family> source(std::move(family));
   return destination.write(source);
 }
+
+// What a generator hands its family to when the family is to be written.
+inline auto write_to(const GraphDestination& destination) {
+  return [&destination](auto family) { return write_family(std::move(family), destination); };
+}
+
+}  // namespace famgen

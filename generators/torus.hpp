@@ -1,11 +1,23 @@
 // The torus: A rings of B vertices, each vertex joined to its two ring neighbours and to the
 // same position on the next and the previous ring, the last ring wrapping to the first.
+#pragma once
+
 #include <algorithm>
 
-#include "generators/generators.hpp"
-#include "graphfile/family_source.hpp"
+#include "generators/arithmetic.hpp"
+#include "graphfile/graph.hpp"
 
-namespace {
+namespace famgen {
+
+inline std::optional<GraphCounts> torus_counts(std::int32_t rings, std::int32_t ring_length) {
+  // Both below 2^31, so 2 × A × B stays below 2^63.
+  const std::int64_t vertices = std::int64_t{rings} * ring_length;
+  // A ring of one vertex names it as its next and previous vertex, a torus of one ring names
+  // each vertex as the same position on the next and previous ring.
+  const std::int64_t self_entries = (ring_length == 1 ? 2 : 0) + (rings == 1 ? 2 : 0);
+  return GraphCounts{vertices, 2 * vertices, saturating_product(4, vertices),
+                     self_entries * vertices};
+}
 
 struct Torus {
   std::int64_t a;  // rings
@@ -39,19 +51,9 @@ struct Torus {
   }
 };
 
-}  // namespace
-
-std::optional<GraphCounts> torus_counts(std::int32_t rings, std::int32_t ring_length) {
-  // Both below 2^31, so 2 × A × B stays below 2^63.
-  const std::int64_t vertices = std::int64_t{rings} * ring_length;
-  // A ring of one vertex names it as its next and previous vertex, a torus of one ring names
-  // each vertex as the same position on the next and previous ring.
-  const std::int64_t self_entries = (ring_length == 1 ? 2 : 0) + (rings == 1 ? 2 : 0);
-  return GraphCounts{vertices, 2 * vertices, saturating_product(4, vertices),
-                     self_entries * vertices};
+template <class Use>
+Outcome generate_torus(std::int32_t first_size, std::int32_t second_size, Use&& use) {
+  return use(Torus{first_size, second_size});
 }
 
-Outcome generate_torus(std::int32_t first_size, std::int32_t second_size,
-                       const GraphDestination& destination) {
-  return write_family(Torus{first_size, second_size}, destination);
-}
+}  // namespace famgen

@@ -1,11 +1,39 @@
 // The square grid family: R rows of W vertices, each joined left, right, above and below;
 // "folded" joins opposite corners, "partial" leaves out the horizontal edges of a middle band.
+#pragma once
+
 #include <algorithm>
 
-#include "generators/generators.hpp"
-#include "graphfile/family_source.hpp"
+#include "generators/arithmetic.hpp"
+#include "graphfile/graph.hpp"
 
-namespace {
+namespace famgen {
+
+// R rows of W vertices.
+inline std::optional<GraphCounts> grid_counts(std::int32_t rows, std::int32_t row_length,
+                                              bool folded, bool partial) {
+  // With both sizes below 2^31, R × W and 2 × R × W stay below 2^63.
+  const std::int64_t r = rows;
+  const std::int64_t w = row_length;
+  const std::int64_t vertices = r * w;
+  const std::int64_t band_edges = partial ? (2 * r / 3 - r / 3) * (2 * w / 3 - w / 3) : 0;
+  std::int64_t edges = 2 * vertices - r - w - band_edges;
+  std::int64_t arcs = saturating_product(2, edges);
+  std::int64_t loop_arcs = 0;
+  if (folded) {
+    edges += 2;
+    // The folds as the corner tests list them: the 1 × 1 grid names itself once, a single row
+    // or column lists one fold edge at both ends, any other grid two.
+    if (r == 1 && w == 1) {
+      arcs += 1;
+      loop_arcs = 1;
+    } else {
+      const std::int64_t fold_arcs = r == 1 || w == 1 ? 2 : 4;
+      if (arcs <= INT64_MAX - fold_arcs) arcs += fold_arcs;
+    }
+  }
+  return GraphCounts{vertices, edges, arcs, loop_arcs};
+}
 
 // The band: horizontal edges (i, j)-(i, j + 1) with R/3 < i <= 2R/3 and W/3 <= j < 2W/3.
 // Seen from the right end of such an edge, the column range is W/3 < j <= 2W/3.
@@ -16,7 +44,7 @@ struct Band {
   std::int64_t high;       // 2W/3
 };
 
-Band band_of(std::int64_t rows, std::int64_t row_length) {
+inline Band band_of(std::int64_t rows, std::int64_t row_length) {
   return {rows / 3 + 1, 2 * rows / 3, row_length / 3, 2 * row_length / 3};
 }
 
@@ -88,34 +116,10 @@ struct Grid {
   }
 };
 
-}  // namespace
-
-std::optional<GraphCounts> grid_counts(std::int32_t rows, std::int32_t row_length, bool folded,
-                                       bool partial) {
-  // With both sizes below 2^31, R × W and 2 × R × W stay below 2^63.
-  const std::int64_t r = rows;
-  const std::int64_t w = row_length;
-  const std::int64_t vertices = r * w;
-  const std::int64_t band_edges = partial ? (2 * r / 3 - r / 3) * (2 * w / 3 - w / 3) : 0;
-  std::int64_t edges = 2 * vertices - r - w - band_edges;
-  std::int64_t arcs = saturating_product(2, edges);
-  std::int64_t loop_arcs = 0;
-  if (folded) {
-    edges += 2;
-    // The folds as the corner tests list them: the 1 × 1 grid names itself once, a single row
-    // or column lists one fold edge at both ends, any other grid two.
-    if (r == 1 && w == 1) {
-      arcs += 1;
-      loop_arcs = 1;
-    } else {
-      const std::int64_t fold_arcs = r == 1 || w == 1 ? 2 : 4;
-      if (arcs <= INT64_MAX - fold_arcs) arcs += fold_arcs;
-    }
-  }
-  return GraphCounts{vertices, edges, arcs, loop_arcs};
+template <class Use>
+Outcome generate_grid(std::int32_t first_size, std::int32_t second_size, Use&& use, int folded,
+                      int partial) {
+  return use(Grid{first_size, second_size, folded != 0, partial != 0});
 }
 
-Outcome generate_grid(std::int32_t first_size, std::int32_t second_size,
-                      const GraphDestination& destination, int folded, int partial) {
-  return write_family(Grid{first_size, second_size, folded != 0, partial != 0}, destination);
-}
+}  // namespace famgen

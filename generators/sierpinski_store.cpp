@@ -1,13 +1,10 @@
-// The Sierpinski graph: the triangle (1, 2, 3) subdivided depth times into its three corner
-// triangles. The one family built in memory first: vertex numbers are handed out in pre-order
-// of the subdivision, and a vertex's neighbours come from the two smallest triangles it joins.
+#include "generators/sierpinski_store.hpp"
+
 #include <sys/mman.h>
 
 #include <cassert>
-#include <cstddef>
 
-#include "generators/generators.hpp"
-#include "graphfile/family_source.hpp"
+namespace famgen {
 
 namespace {
 
@@ -28,14 +25,18 @@ std::optional<GraphCounts> sierpinski_counts(std::int32_t depth) {
   return GraphCounts{(corners_of_smallest - 1) / 2 * 3 + 3, edges, 2 * edges, 0};
 }
 
+namespace {
+
 // Appends two neighbours to a list. The graph's largest degree is 4, which the store is sized
 // for: vertices 1, 2 and 3 join one smallest triangle and every other vertex two.
-static void append_pair(NeighbourList& list, std::int32_t first, std::int32_t second) {
+void append_pair(NeighbourList& list, std::int32_t first, std::int32_t second) {
   assert(list.count <= 2);
   list.neighbours[list.count] = first;
   list.neighbours[list.count + 1] = second;
   list.count += 2;
 }
+
+}  // namespace
 
 void sierpinski_subdivide(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t depth,
                           SierpinskiStore& store) {
@@ -88,45 +89,4 @@ SierpinskiBuild::SierpinskiBuild(std::int32_t depth)
   sierpinski_subdivide(1, 2, 3, depth, store_);
 }
 
-namespace {
-
-struct Sierpinski {
-  std::int32_t depth;
-  const SierpinskiBuild* build;
-
-  GraphFacts facts() const {
-    const GraphCounts counts = *sierpinski_counts(depth);
-    return graph_facts(counts,
-                       comment_line("%% Sierpinski graph: Depth %d, %d vertices, %d edges\n",
-                                    {depth, counts.vertices, counts.edges}),
-                       CountsLineEnd::kSpaceThenNewline);
-  }
-
-  template <class Sink>
-  void write_lines(Vertex first, Vertex last, Sink& sink) const {
-    for (Vertex k = first; k <= last; ++k) {
-      const NeighbourList& list = build->neighbours_of(static_cast<std::size_t>(k));
-      Vertex neighbours[4];
-      for (std::int32_t slot = 0; slot < list.count; ++slot)
-        neighbours[slot] = list.neighbours[slot];
-      sink.write_list_line(neighbours, list.count);
-    }
-  }
-};
-
-}  // namespace
-
-Outcome generate_sierpinski(std::int32_t first_size, const GraphDestination& destination) {
-  const std::int32_t depth = first_size;
-  if (!sierpinski_counts(depth) || depth > kDeepestSierpinskiDepth) {
-    return refused("a Sierpinski graph of depth " + std::to_string(depth) +
-                   " has more vertices than famgen can build (depth 1 to " +
-                   std::to_string(kDeepestSierpinskiDepth) + ")");
-  }
-  const SierpinskiBuild build(depth);
-  if (!build.built()) {
-    return refused("cannot allocate " + std::to_string(build.store_bytes()) +
-                   " bytes for the Sierpinski graph of depth " + std::to_string(depth));
-  }
-  return write_family(Sierpinski{depth, &build}, destination);
-}
+}  // namespace famgen

@@ -1,12 +1,12 @@
-// The two layouts with one line per edge, each edge written from one of its ends, in vertex
-// order and, within a vertex, in the order of its adjacency line:
-// - Matrix Market, lower triangle: vertex i writes "i j\n" for each neighbour j <= i, ids from 1;
-// - edge list: vertex u writes "u v\n" for each neighbour v >= u, ids from 0.
-// A self-loop is written once for each time its line lists it; an edge listed twice at both ends
-// is written twice.
+// The sink of the layouts with one line per edge (matrix_market.hpp, edge_list.hpp), each edge
+// written from one of its ends, in vertex order and, within a vertex, in the order of its
+// adjacency line. A self-loop is written once for each time its line lists it; an edge listed
+// twice at both ends is written twice.
 #pragma once
 
-#include "graphfile/sinks.hpp"
+#include "graphfile/layouts/sinks.hpp"
+
+namespace famgen {
 
 enum class EdgeEnd {
   kLower,  // Matrix Market: the entries j <= i, numbered from 1
@@ -62,16 +62,31 @@ class EdgeLineSink : public EntryLines<EdgeLineSink<kEnd, Writer>, Writer> {
   PositionalDecimals<Writer> decimals_;  // position 0 writes the line's own number
 };
 
-template <EdgeEnd kEnd, class Lines>
-std::uint64_t format_edge_lines(const Lines& lines, ChunkOutput& out) {
-  EdgeLineSink<kEnd, typename Lines::NumberWriter> sink(out, lines.first);
-  lines(sink);
-  return 0;
+// The lines these layouts write for a graph: each edge between two vertices is listed at both
+// ends and written once; a self-loop is written each time it is listed.
+inline std::int64_t edge_lines_of(const GraphFacts& facts) {
+  return (facts.counts.arcs - facts.counts.loop_arcs) / 2 + facts.counts.loop_arcs;
 }
 
-// The lines these layouts write for a graph with these adjacency entries: each edge between two
-// vertices is listed at both ends and written once; a self-loop is written each time it is
-// listed.
-inline std::int64_t edge_lines_of(std::int64_t arcs, std::int64_t loop_arcs) {
-  return (arcs - loop_arcs) / 2 + loop_arcs;
-}
+// What the two layouts share but their headings.
+template <EdgeEnd kEnd>
+struct EdgeLinesLayout : LayoutDefaults {
+  // Two numbers a line.
+  static std::uint64_t body_lower_bound(const GraphFacts& facts) {
+    return saturating_multiply(
+        4, static_cast<std::uint64_t>(std::max<std::int64_t>(0, edge_lines_of(facts))));
+  }
+  static double line_bytes(int, const GraphFacts& facts) {
+    return static_cast<double>(edge_lines_of(facts)) /
+           static_cast<double>(std::max<Vertex>(1, facts.line_count())) * 2 * number_bytes(facts);
+  }
+  template <class Lines>
+  static std::uint64_t format(const Lines& lines, const FormatJob&, const GraphFacts&,
+                              ChunkOutput& out) {
+    EdgeLineSink<kEnd, typename Lines::NumberWriter> sink(out, lines.first);
+    lines(sink);
+    return 0;
+  }
+};
+
+}  // namespace famgen

@@ -1,9 +1,16 @@
 // The star: hub 1 joined to every vertex of the ring 2..n, whose vertices are also joined in
 // ring order, n back to 2.
-#include "generators/generators.hpp"
-#include "graphfile/family_source.hpp"
+#pragma once
 
-namespace {
+#include "graphfile/graph.hpp"
+
+namespace famgen {
+
+inline std::optional<GraphCounts> star_counts(std::int32_t n) {
+  const std::int64_t vertices = n;
+  // n - 1 entries on the hub's line and three on each ring line.
+  return GraphCounts{vertices, 2 * vertices - 2, 4 * (vertices - 1), 0};
+}
 
 struct Star {
   Vertex n;
@@ -35,14 +42,9 @@ struct Star {
   }
 };
 
-}  // namespace
-
-std::optional<GraphCounts> star_counts(std::int32_t n) {
-  const std::int64_t vertices = n;
-  // n - 1 entries on the hub's line and three on each ring line.
-  return GraphCounts{vertices, 2 * vertices - 2, 4 * (vertices - 1), 0};
+template <class Use>
+Outcome generate_star(std::int32_t first_size, Use&& use) {
+  return use(Star{first_size});
 }
 
-Outcome generate_star(std::int32_t first_size, const GraphDestination& destination) {
-  return write_family(Star{first_size}, destination);
-}
+}  // namespace famgen

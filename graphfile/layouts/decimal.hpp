@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace decimal {
+namespace famgen::decimal {
 
 static_assert(std::endian::native == std::endian::little,
               "the four-digit texts are laid out for little-endian stores");
@@ -130,4 +130,4 @@ inline char* write_signed(char* out, std::int64_t value) {
   return write_unsigned(out, magnitude);
 }
 
-}  // namespace decimal
+}  // namespace famgen::decimal

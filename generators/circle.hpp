@@ -1,8 +1,13 @@
 // The circle: vertex i joined to i - 1 and i + 1, vertex n back to vertex 1.
-#include "generators/generators.hpp"
-#include "graphfile/family_source.hpp"
+#pragma once
 
-namespace {
+#include "graphfile/graph.hpp"
+
+namespace famgen {
+
+inline std::optional<GraphCounts> circle_counts(std::int32_t n) {
+  return GraphCounts{n, n, 2 * std::int64_t{n}, n == 1 ? 2 : 0};
+}
 
 struct Circle {
   Vertex n;
@@ -24,12 +29,9 @@ struct Circle {
   }
 };
 
-}  // namespace
-
-std::optional<GraphCounts> circle_counts(std::int32_t n) {
-  return GraphCounts{n, n, 2 * std::int64_t{n}, n == 1 ? 2 : 0};
+template <class Use>
+Outcome generate_circle(std::int32_t first_size, Use&& use) {
+  return use(Circle{first_size});
 }
 
-Outcome generate_circle(std::int32_t first_size, const GraphDestination& destination) {
-  return write_family(Circle{first_size}, destination);
-}
+}  // namespace famgen

@@ -1,17 +1,75 @@
-// What every layout's sink is built from. A generator drives a sink in line order with:
+// What every layout is built from. A layout is a struct of static members, in a file of its own:
+//   static constexpr std::string_view kKeyword;  // its -format value
+//   static constexpr int kSections;              // parts written one after the other
+//   static std::string heading(const GraphFacts&, RelabelSeed);
+//   static std::uint64_t body_lower_bound(const GraphFacts&);  // bytes past the heading, at least
+//   static double line_bytes(int section, const GraphFacts&);  // about, to cut jobs evenly
+//   static bool counts_earlier_entries(int section);           // its words need entries_before
+//   static void rebase(int section, char* begin, char* end, std::uint64_t entries_before);
+//   template <class Lines>
+//   static std::uint64_t format(const Lines&, const FormatJob&, const GraphFacts&, ChunkOutput&);
+// LayoutDefaults gives those of one section that depends on nothing before it. Lines (see
+// family_source.hpp) drives a sink over lines first..last, and sub(from, to) is a part of them.
+//
+// A generator drives a sink in line order with:
 // - write_neighbour(w) for each entry of a list vertex line and end_vertex_line() to end it;
 // - write_list_line(neighbours, count), the same for a whole list line of at most
 //   kMostListLineEntries entries at once;
 // - write_neighbour_run(first, count), the entries first, first + 1, ..., first + count - 1 of a
 //   list line at once (the long lines of the star and the complete graphs);
-// - write_fixed_line(a, b[, c[, d]]) for a whole fixed vertex line.
+// - write_fixed_line(a, b[, c[, d]]) for a whole fixed vertex line of two to four numbers.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
-#include "graphfile/decimal.hpp"
-#include "graphfile/graph_source.hpp"
+#include "graphfile/graph.hpp"
+#include "graphfile/layouts/decimal.hpp"
+
+namespace famgen {
+
+struct LayoutDefaults {
+  static constexpr int kSections = 1;
+  static bool counts_earlier_entries(int) { return false; }
+  static void rebase(int, char*, char*, std::uint64_t) {}
+};
+
+// For headings: "%d" text, the relabelling note of the comment lines, binary words.
+inline std::string decimal_text(std::int64_t value) {
+  char digits[32];
+  return std::string(digits, decimal::write_signed(digits, value));
+}
+
+inline std::string relabel_note(RelabelSeed seed) {
+  return seed ? ", relabelled at random with seed " + decimal_text(*seed) : "";
+}
+
+inline void append_word(std::string& bytes, std::uint64_t word) {
+  for (int byte = 0; byte < 8; ++byte)
+    bytes += static_cast<char>(word >> (8 * byte) & 0xff);
+}
+
+// The lines and entries a layout writes, never negative.
+inline std::uint64_t line_total(const GraphFacts& facts) {
+  return static_cast<std::uint64_t>(facts.line_count());
+}
+inline std::uint64_t arc_total(const GraphFacts& facts) {
+  return static_cast<std::uint64_t>(std::max<std::int64_t>(0, facts.counts.arcs));
+}
+
+// The average entries of a line, and the bytes of a vertex number with its separator at most.
+inline double arcs_per_line(const GraphFacts& facts) {
+  return static_cast<double>(facts.counts.arcs) /
+         static_cast<double>(std::max<Vertex>(1, facts.line_count()));
+}
+inline double number_bytes(const GraphFacts& facts) {
+  double digits = 1;
+  for (std::uint64_t value = line_total(facts); value >= 10; value /= 10)
+    ++digits;
+  return digits + 1;
+}
 
 // The cursor and limit of a ChunkOutput, held in the sink while a job runs and handed back when
 // the sink is done or the output must make room.
@@ -64,9 +122,10 @@ class DegreeCounter {
   void write_list_line(const Vertex*, int count) {
     *degrees_++ = static_cast<std::uint64_t>(count);
   }
-  void write_fixed_line(Vertex, Vertex) { *degrees_++ = 2; }
-  void write_fixed_line(Vertex, Vertex, Vertex) { *degrees_++ = 3; }
-  void write_fixed_line(Vertex, Vertex, Vertex, Vertex) { *degrees_++ = 4; }
+  template <class... Numbers>
+  void write_fixed_line(Numbers...) {
+    *degrees_++ = sizeof...(Numbers);
+  }
 
  private:
   std::uint64_t* degrees_;
@@ -131,17 +190,10 @@ class EntryLines {
       cursor = self().entry(cursor, static_cast<unsigned>(k) + 1, neighbours[k]);
     self().buffer().commit(self().end_line(cursor));
   }
-  void write_fixed_line(Vertex a, Vertex b) {
-    const Vertex numbers[] = {a, b};
-    self().write_list_line(numbers, 2);
-  }
-  void write_fixed_line(Vertex a, Vertex b, Vertex c) {
-    const Vertex numbers[] = {a, b, c};
-    self().write_list_line(numbers, 3);
-  }
-  void write_fixed_line(Vertex a, Vertex b, Vertex c, Vertex d) {
-    const Vertex numbers[] = {a, b, c, d};
-    self().write_list_line(numbers, 4);
+  template <class... Numbers>
+  void write_fixed_line(Numbers... numbers) {
+    const Vertex line[] = {numbers...};
+    self().write_list_line(line, sizeof...(Numbers));
   }
   void write_neighbour_run(Vertex first, Vertex count) {
     for (Vertex v = first; v < first + count; ++v)
@@ -157,3 +209,5 @@ class EntryLines {
 // Lines are processed in batches of this many when a layout needs their degrees first: small
 // enough for the degrees to stay in the cache and on the stack.
 inline constexpr Vertex kDegreeBatch = 1024;
+
+}  // namespace famgen

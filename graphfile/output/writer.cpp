@@ -1,5 +1,5 @@
-#include "graphfile/graph_writer.hpp"
-
+// The writing of a run: one pass on the calling thread, or threads that format jobs at once and
+// hand their bytes out strictly in job order.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -9,8 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "graphfile/graph_file.hpp"
-#include "graphfile/relabelling.hpp"
+#include "graphfile/output/plan.hpp"
+
+namespace famgen {
 
 namespace {
 
@@ -52,16 +53,17 @@ class BlockOutput final : public ChunkOutput {
   std::unique_ptr<char[]> buffer_;
 };
 
-void run_single_pass(const GraphSource& source, const JobPlan& plan, const FormatJob& run,
-                     ByteSink& sink) {
+std::uint64_t run_single_pass(const OutputPlan& plan, const JobPlan& jobs, const FormatJob& run,
+                              ByteSink& sink) {
   BlockOutput out(sink);
   std::uint64_t entries_before = run.entries_before;
-  for (std::uint64_t index = 0; index < plan.job_count() && !sink.failed(); ++index) {
-    FormatJob job = plan.job(index);
+  for (std::uint64_t index = 0; index < jobs.job_count() && !sink.failed(); ++index) {
+    FormatJob job = jobs.job(index);
     job.entries_before = entries_before;
-    entries_before += source.format(job, out);
+    entries_before += plan.source().format(job, out);
   }
   out.finish();
+  return entries_before - run.entries_before;
 }
 
 // Several threads take the jobs in order, each formats its job into a buffer of its own, and
@@ -70,16 +72,13 @@ void run_single_pass(const GraphSource& source, const JobPlan& plan, const Forma
 // turn and writes what it has, keeping the turn until its job is done.
 class OrderedWriter {
  public:
-  OrderedWriter(const GraphSource& source, const JobPlan& plan, const FormatJob& run,
-                ByteSink& sink, bool spin)
-      : source_(source),
-        plan_(plan),
-        sink_(sink),
-        spin_(spin),
-        entries_before_(run.entries_before) {}
+  OrderedWriter(const OutputPlan& plan, const JobPlan& jobs, const FormatJob& run, ByteSink& sink,
+                bool spin)
+      : plan_(plan), jobs_(jobs), sink_(sink), spin_(spin), entries_before_(run.entries_before) {}
 
   void work();
   bool failed() const { return failed_.load(std::memory_order_acquire); }
+  std::uint64_t entries_before() const { return entries_before_; }
 
  private:
   static constexpr std::size_t kBufferBytes = std::size_t{2} << 20;
@@ -118,8 +117,8 @@ class OrderedWriter {
     turn_.notify_all();
   }
 
-  const GraphSource& source_;
-  const JobPlan& plan_;
+  const OutputPlan& plan_;
+  const JobPlan& jobs_;
   ByteSink& sink_;
   const bool spin_;  // every thread has a core of its own
   std::atomic<std::uint64_t> next_job_{0};
@@ -162,8 +161,8 @@ bool OrderedWriter::JobOutput::send() {
     holds_turn_ = true;
   }
   char* const start = buffer_.get();
-  if (section_counts_earlier_entries(job_.format, job_.section)) {
-    rebase_section(job_.format, job_.section, start, cursor, writer_.entries_before_);
+  if (writer_.plan_.counts_earlier_entries(job_.section)) {
+    writer_.plan_.rebase(job_.section, start, cursor, writer_.entries_before_);
   }
   writer_.sink_.write(start, static_cast<std::size_t>(cursor - start));
   cursor = start;
@@ -185,20 +184,20 @@ void OrderedWriter::work() {
   JobOutput out(*this);
   while (!failed()) {
     const std::uint64_t index = next_job_.fetch_add(1, std::memory_order_relaxed);
-    if (index >= plan_.job_count()) return;
-    const FormatJob job = plan_.job(index);
+    if (index >= jobs_.job_count()) return;
+    const FormatJob job = jobs_.job(index);
     out.start(job, index);
     // Formatted as if no entries came before; send() moves the words into place once the
     // turn, and with it the entries before, is known.
-    const std::uint64_t entries = source_.format(job, out);
+    const std::uint64_t entries = plan_.source().format(job, out);
     out.finish(entries);
   }
 }
 
-void run_threads(const GraphSource& source, const JobPlan& plan, const FormatJob& run,
-                 ByteSink& sink, int thread_count) {
+std::uint64_t run_threads(const OutputPlan& plan, const JobPlan& jobs, const FormatJob& run,
+                          ByteSink& sink, int thread_count) {
   const bool spin = static_cast<unsigned>(thread_count) <= std::thread::hardware_concurrency();
-  OrderedWriter writer(source, plan, run, sink, spin);
+  OrderedWriter writer(plan, jobs, run, sink, spin);
   std::vector<std::thread> helpers;
   for (int i = 1; i < thread_count; ++i) {
     try {
@@ -210,47 +209,22 @@ void run_threads(const GraphSource& source, const JobPlan& plan, const FormatJob
   writer.work();
   for (std::thread& helper : helpers)
     helper.join();
+  return writer.entries_before() - run.entries_before;
 }
-
-// The output file as a sink.
-class FileSink final : public ByteSink {
- public:
-  explicit FileSink(GraphFile& file) : file_(file) {}
-  void write(const char* data, std::size_t size) override { write_graph_bytes(file_, data, size); }
-  bool failed() const override { return !graph_file_ok(file_); }
-
- private:
-  GraphFile& file_;
-};
 
 }  // namespace
 
-void write_section(const GraphSource& source, const FormatJob& run,
-                   std::optional<std::int32_t> threads, ByteSink& sink) {
-  const JobPlan plan(source, run);
-  if (!threads) {
-    run_single_pass(source, plan, run, sink);
-  } else {
-    run_threads(source, plan, run, sink, thread_count_for(*threads, plan.job_count()));
-  }
+std::uint64_t write_run(const OutputPlan& plan, const FormatJob& run, ThreadRequest threads,
+                        ByteSink& sink) {
+  const JobPlan jobs(plan, run);
+  if (!threads) return run_single_pass(plan, jobs, run, sink);
+  return run_threads(plan, jobs, run, sink, thread_count_for(*threads, jobs.job_count()));
 }
 
-JobPlan::JobPlan(const GraphSource& source, const FormatJob& run) : run_(run) {
-  const Vertex lines = std::max<Vertex>(0, run.last - run.first + 1);
-  const double per_line =
-      std::max(1.0, estimated_line_bytes(run.format, run.section, source.facts()));
-  lines_per_job_ =
-      std::clamp<Vertex>(static_cast<Vertex>(kJobBytes / per_line), 1, kMostLinesPerJob);
-  job_count_ = static_cast<std::uint64_t>(
-      std::max<Vertex>(1, (lines + lines_per_job_ - 1) / lines_per_job_));
-}
-
-FormatJob JobPlan::job(std::uint64_t index) const {
-  FormatJob job = run_;
-  job.first = run_.first + static_cast<Vertex>(index) * lines_per_job_;
-  job.last = std::min(run_.last, job.first + lines_per_job_ - 1);
-  job.entries_before = 0;
-  return job;
+void write_output(const OutputPlan& plan, ThreadRequest threads, ByteSink& sink) {
+  sink.write(plan.heading().data(), plan.heading().size());
+  for (int section = 0; section < plan.sections() && !sink.failed(); ++section)
+    write_run(plan, plan.run(section, 1, plan.line_count()), threads, sink);
 }
 
 int thread_count_for(std::int32_t requested, std::uint64_t job_count) {
@@ -261,28 +235,4 @@ int thread_count_for(std::int32_t requested, std::uint64_t job_count) {
   return static_cast<int>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(count, job_count)));
 }
 
-Outcome FileDestination::write(const GraphSource& source) const {
-  const GraphFacts& facts = source.facts();
-  const Format format = options_.format;
-  const std::string heading = layout_heading(format, facts, options_.relabel_seed);
-  GraphFile file =
-      open_graph_file(options_.output_name, layout_lower_bound(format, facts, heading.size()));
-  if (file.refused) return {kStatusRefused, {}, file.error};
-  if (!graph_file_ok(file)) return {close_graph_file(file), {}, file.error};
-
-  std::optional<Relabelling> relabelling;
-  if (options_.relabel_seed) relabelling.emplace(facts.line_count(), *options_.relabel_seed);
-  FileSink sink(file);
-  sink.write(heading.data(), heading.size());
-  for (int section = 0; section < layout_sections(format) && !sink.failed(); ++section) {
-    FormatJob run;
-    run.format = format;
-    run.relabelling = relabelling ? &*relabelling : nullptr;
-    run.section = section;
-    run.first = 1;
-    run.last = facts.line_count();
-    write_section(source, run, options_.threads, sink);
-  }
-  const int status = close_graph_file(file);
-  return {status, {}, file.error};
-}
+}  // namespace famgen

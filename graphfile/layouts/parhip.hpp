@@ -3,9 +3,9 @@
 // where a vertex's entries start, then section 1, the entries themselves, vertex ids from 0.
 #pragma once
 
-#include <algorithm>
+#include "graphfile/layouts/sinks.hpp"
 
-#include "graphfile/sinks.hpp"
+namespace famgen {
 
 inline constexpr std::uint64_t kParhipVersion = 3;  // no weights, 64-bit ids
 inline constexpr std::uint64_t kParhipHeadingWords = 3;
@@ -75,3 +75,37 @@ std::uint64_t format_parhip_entries(const Lines& lines, ChunkOutput& out) {
   lines(sink);
   return sink.entries();
 }
+
+struct ParhipLayout {
+  static constexpr std::string_view kKeyword = "parhip";
+  static constexpr int kSections = 2;  // the offsets, then the entries
+
+  static std::string heading(const GraphFacts& facts, RelabelSeed) {
+    std::string heading;
+    append_word(heading, kParhipVersion);
+    append_word(heading, line_total(facts));
+    append_word(heading, static_cast<std::uint64_t>(facts.counts.arcs));
+    return heading;
+  }
+  // Exactly: a word an offset and an entry.
+  static std::uint64_t body_lower_bound(const GraphFacts& facts) {
+    return saturating_multiply(8, saturating_add(line_total(facts) + 1, arc_total(facts)));
+  }
+  static double line_bytes(int section, const GraphFacts& facts) {
+    return section == 0 ? 8 : 8 * arcs_per_line(facts);
+  }
+  static bool counts_earlier_entries(int section) { return section == 0; }
+  static void rebase(int section, char* begin, char* end, std::uint64_t entries_before) {
+    if (section == 0) rebase_parhip_offsets(begin, end, entries_before);
+  }
+  template <class Lines>
+  static std::uint64_t format(const Lines& lines, const FormatJob& job, const GraphFacts& facts,
+                              ChunkOutput& out) {
+    if (job.section == 0) {
+      return format_parhip_offsets(lines, line_total(facts), job.entries_before, out);
+    }
+    return format_parhip_entries(lines, out);
+  }
+};
+
+}  // namespace famgen

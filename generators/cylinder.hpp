@@ -1,11 +1,22 @@
 // The cylinder: A rings of B vertices, each vertex joined to its two ring neighbours and to the
 // same position on the rings before and after it, where they exist.
+#pragma once
+
 #include <algorithm>
 
-#include "generators/generators.hpp"
-#include "graphfile/family_source.hpp"
+#include "generators/arithmetic.hpp"
+#include "graphfile/graph.hpp"
 
-namespace {
+namespace famgen {
+
+inline std::optional<GraphCounts> cylinder_counts(std::int32_t rings, std::int32_t ring_length) {
+  const std::int64_t vertices = std::int64_t{rings} * ring_length;
+  // Lines of three on the first and last ring, of four between; a single ring has lines of two.
+  std::int64_t arcs = rings == 1 ? 2 * vertices : saturating_product(4, vertices);
+  if (rings != 1 && arcs != INT64_MAX) arcs -= 2 * std::int64_t{ring_length};
+  const std::int64_t loop_arcs = ring_length == 1 ? 2 * vertices : 0;
+  return GraphCounts{vertices, 2 * vertices - ring_length, arcs, loop_arcs};
+}
 
 struct Cylinder {
   std::int64_t a;  // rings
@@ -45,18 +56,9 @@ struct Cylinder {
   }
 };
 
-}  // namespace
-
-std::optional<GraphCounts> cylinder_counts(std::int32_t rings, std::int32_t ring_length) {
-  const std::int64_t vertices = std::int64_t{rings} * ring_length;
-  // Lines of three on the first and last ring, of four between; a single ring has lines of two.
-  std::int64_t arcs = rings == 1 ? 2 * vertices : saturating_product(4, vertices);
-  if (rings != 1 && arcs != INT64_MAX) arcs -= 2 * std::int64_t{ring_length};
-  const std::int64_t loop_arcs = ring_length == 1 ? 2 * vertices : 0;
-  return GraphCounts{vertices, 2 * vertices - ring_length, arcs, loop_arcs};
+template <class Use>
+Outcome generate_cylinder(std::int32_t first_size, std::int32_t second_size, Use&& use) {
+  return use(Cylinder{first_size, second_size});
 }
 
-Outcome generate_cylinder(std::int32_t first_size, std::int32_t second_size,
-                          const GraphDestination& destination) {
-  return write_family(Cylinder{first_size, second_size}, destination);
-}
+}  // namespace famgen

@@ -1,0 +1,62 @@
+#include "graphfile/output/destinations.hpp"
+
+#include "graphfile/output/graph_file.hpp"
+
+namespace famgen {
+
+namespace {
+
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(GraphFile& file) : file_(file) {}
+  void write(const char* data, std::size_t size) override { write_graph_bytes(file_, data, size); }
+  bool failed() const override { return !file_.error.empty(); }
+
+ private:
+  GraphFile& file_;
+};
+
+}  // namespace
+
+std::deque<OutputPlan> plans_of(const GraphSource& source, const WriteOptions& options) {
+  std::deque<OutputPlan> plans;
+  for (const OutputSpec& output : options.outputs)
+    plans.emplace_back(source, output.format, options.relabel_seed);
+  return plans;
+}
+
+Outcome FileDestination::write(const GraphSource& source) const {
+  const std::deque<OutputPlan> plans = plans_of(source, options_);
+  std::vector<FileRequest> requests;
+  for (std::size_t k = 0; k < plans.size(); ++k)
+    requests.push_back({options_.outputs[k].name, plans[k].lower_bound()});
+  GraphFiles files = open_graph_files(requests);
+  if (files.refused) return {kStatusRefused, {}, files.error};
+  // New files first, then those written in place: a failure on the way leaves the latter as
+  // they were.
+  for (const bool in_place : {false, true}) {
+    for (std::size_t k = 0; k < files.files.size() && files.ok(); ++k) {
+      GraphFile& file = files.files[k];
+      if (file.temporary.empty() != in_place) continue;
+      begin_graph_file(files, file);
+      FileSink sink(file);
+      write_output(plans[k], options_.threads, sink);
+      if (!file.error.empty()) fail_graph_files(files, file.error);
+    }
+  }
+  const int status = close_graph_files(files);
+  return {status, {}, files.error};
+}
+
+Outcome MemoryDestination::write(const GraphSource& source) const {
+  const std::deque<OutputPlan> plans = plans_of(source, options_);
+  outputs_.clear();
+  for (const OutputPlan& plan : plans) {
+    StringSink sink;
+    write_output(plan, options_.threads, sink);
+    outputs_.push_back(std::move(sink.bytes));
+  }
+  return {};
+}
+
+}  // namespace famgen

@@ -1,0 +1,177 @@
+#include "graphfile/output/mpi_destination.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <csignal>
+
+#include "graphfile/output/graph_file.hpp"
+
+namespace famgen {
+
+namespace {
+
+std::string mpi_error_text(int code) {
+  char text[MPI_MAX_ERROR_STRING];
+  int length = 0;
+  MPI_Error_string(code, text, &length);
+  return std::string(text, static_cast<std::size_t>(length));
+}
+
+void broadcast(std::string& text, MPI_Comm communicator, int root) {
+  auto length = static_cast<unsigned long long>(text.size());
+  MPI_Bcast(&length, 1, MPI_UNSIGNED_LONG_LONG, root, communicator);
+  text.resize(length);
+  MPI_Bcast(text.data(), static_cast<int>(length), MPI_CHAR, root, communicator);
+}
+
+// A process's part of a shared file, from the place the plan gave it.
+class MpiFileSink final : public ByteSink {
+ public:
+  MpiFileSink(MPI_File file, MPI_Offset offset, const std::string& name)
+      : file_(file), offset_(offset), name_(name) {}
+  void write(const char* data, std::size_t size) override {
+    while (size > 0 && error_.empty()) {
+      const int part = static_cast<int>(std::min<std::size_t>(size, INT_MAX / 2));
+      MPI_Status status;
+      const int code = MPI_File_write_at(file_, offset_, data, part, MPI_BYTE, &status);
+      int written = 0;
+      MPI_Get_count(&status, MPI_BYTE, &written);
+      if (code != MPI_SUCCESS || written != part) {
+        error_ = "famgen: cannot write '" + name_ +
+                 "': " + (code != MPI_SUCCESS ? mpi_error_text(code) : "short write");
+        return;
+      }
+      offset_ += part;
+      written_ += static_cast<std::uint64_t>(part);
+      data += part;
+      size -= static_cast<std::size_t>(part);
+    }
+  }
+  bool failed() const override { return !error_.empty(); }
+  const std::string& error() const { return error_; }
+  std::uint64_t written() const { return written_; }
+
+ private:
+  MPI_File file_;
+  MPI_Offset offset_;
+  const std::string& name_;
+  std::string error_;
+  std::uint64_t written_ = 0;
+};
+
+// The first failure any process met, the same on every process; empty when none failed.
+std::string agreed_failure(const std::string& mine, int rank, int size, MPI_Comm communicator) {
+  int first_failed = mine.empty() ? size : rank;
+  MPI_Allreduce(MPI_IN_PLACE, &first_failed, 1, MPI_INT, MPI_MIN, communicator);
+  if (first_failed == size) return {};
+  std::string error = mine;
+  broadcast(error, communicator, first_failed);
+  return error;
+}
+
+// This process's part of one output: its share of the lines, at the places the plan gives.
+std::string write_share(const OutputPlan& plan, MPI_File shared, const std::string& name,
+                        ThreadRequest threads, int rank, int size, MPI_Comm communicator) {
+  PieceMeasures measures = measure_pieces(plan, size, rank, threads);
+  MPI_Allreduce(MPI_IN_PLACE, measures.bytes.data(), static_cast<int>(measures.bytes.size()),
+                MPI_UINT64_T, MPI_SUM, communicator);
+  MPI_Allreduce(MPI_IN_PLACE, measures.entries.data(), static_cast<int>(measures.entries.size()),
+                MPI_UINT64_T, MPI_SUM, communicator);
+  const ProcessShare share = share_of(plan, measures, rank, size);
+  if (rank == 0) {
+    MpiFileSink sink(shared, 0, name);
+    sink.write(plan.heading().data(), plan.heading().size());
+    if (sink.failed()) return sink.error();
+  }
+  if (!share.writes) return {};
+  for (int section = 0; section < plan.sections(); ++section) {
+    const auto k = static_cast<std::size_t>(section);
+    MpiFileSink sink(shared, static_cast<MPI_Offset>(share.offsets[k]), name);
+    write_run(plan, plan.run(section, share.first, share.last, share.entries_before), threads,
+              sink);
+    if (sink.failed()) return sink.error();
+    if (sink.written() != share.bytes[k]) {
+      return "famgen: internal error: a range of '" + name + "' came out " +
+             std::to_string(sink.written()) + " bytes long, measured " +
+             std::to_string(share.bytes[k]);
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+Outcome MpiDestination::write(const GraphSource& source) const {
+  int rank = 0;
+  int size = 1;
+  MPI_Comm_rank(communicator_, &rank);
+  MPI_Comm_size(communicator_, &size);
+  for (const OutputSpec& output : options_.outputs) {
+    if (output.name == "-") {
+      return refused(
+          "famgen-mpi writes a file that every process can reach, not standard output: "
+          "name one with -out");
+    }
+  }
+  // A file-size limit then reaches every process as the write error EFBIG.
+  signal(SIGXFSZ, SIG_IGN);
+  const std::deque<OutputPlan> plans = plans_of(source, options_);
+
+  // Rank 0 opens the outputs as famgen does and tells the others where to write.
+  GraphFiles files;
+  int opened = 0;  // 0, or the status of a run that stops here
+  std::string error;
+  std::vector<std::string> targets(plans.size());
+  if (rank == 0) {
+    std::vector<FileRequest> requests;
+    for (std::size_t k = 0; k < plans.size(); ++k)
+      requests.push_back({options_.outputs[k].name, plans[k].lower_bound()});
+    files = open_graph_files(requests);
+    for (std::size_t k = 0; k < files.files.size() && files.ok(); ++k) {
+      begin_graph_file(files, files.files[k]);
+      targets[k] =
+          files.files[k].temporary.empty() ? files.files[k].name : files.files[k].temporary;
+    }
+    if (files.refused) {
+      opened = kStatusRefused;
+    } else if (!files.ok()) {
+      opened = close_graph_files(files);
+    }
+    error = files.error;
+  }
+  MPI_Bcast(&opened, 1, MPI_INT, 0, communicator_);
+  broadcast(error, communicator_, 0);
+  if (opened != 0) return {opened, {}, error};
+
+  for (std::size_t k = 0; k < plans.size() && error.empty(); ++k) {
+    const std::string& name = options_.outputs[k].name;
+    broadcast(targets[k], communicator_, 0);
+    MPI_File shared = MPI_FILE_NULL;
+    const int open_code =
+        MPI_File_open(communicator_, targets[k].c_str(), MPI_MODE_WRONLY, MPI_INFO_NULL, &shared);
+    if (open_code != MPI_SUCCESS) {
+      error = "famgen: cannot open '" + name + "': " + mpi_error_text(open_code);
+    }
+    error = agreed_failure(error, rank, size, communicator_);
+    if (!error.empty()) break;
+    error = write_share(plans[k], shared, name, options_.threads, rank, size, communicator_);
+    const int close_code = MPI_File_close(&shared);
+    if (close_code != MPI_SUCCESS && error.empty()) {
+      error = "famgen: cannot close '" + name + "': " + mpi_error_text(close_code);
+    }
+    error = agreed_failure(error, rank, size, communicator_);
+  }
+
+  // Rank 0 keeps the new files or removes them, and says how that went.
+  int status = error.empty() ? 0 : kStatusFileFailed;
+  if (rank == 0) {
+    if (!error.empty()) fail_graph_files(files, error);
+    status = close_graph_files(files);
+    error = files.error;
+  }
+  MPI_Bcast(&status, 1, MPI_INT, 0, communicator_);
+  broadcast(error, communicator_, 0);
+  return {status, {}, error};
+}
+
+}  // namespace famgen

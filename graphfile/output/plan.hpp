@@ -1,0 +1,129 @@
+// How an output of a run is cut up, decided once for every destination (a file, standard
+// output, memory, one file from many MPI processes): its heading, its sections one after the
+// other, each section's lines cut into jobs of about a MiB for the threads, and for many
+// processes the contiguous range of lines each one writes with its place in the file. A
+// destination only says where the bytes go.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "graphfile/graph.hpp"
+#include "graphfile/relabelling.hpp"
+
+namespace famgen {
+
+// Where an output's bytes go, in order.
+class ByteSink {
+ public:
+  virtual void write(const char* data, std::size_t size) = 0;
+  virtual bool failed() const = 0;
+
+ protected:
+  ~ByteSink() = default;
+};
+
+// Absent: the single pass on the calling thread. Otherwise at most this many threads (one per
+// available core for 0 or less).
+using ThreadRequest = std::optional<std::int32_t>;
+
+// One output: a graph in one layout and one numbering. Jobs point into the plan (its
+// relabelling), so it stays where it was made.
+class OutputPlan {
+ public:
+  OutputPlan(const GraphSource& source, Format format, RelabelSeed seed);
+  OutputPlan(const OutputPlan&) = delete;
+  OutputPlan& operator=(const OutputPlan&) = delete;
+
+  const GraphSource& source() const { return source_; }
+  const std::string& heading() const { return heading_; }
+  // A size the output cannot be smaller than, so that a file that would fit is never refused.
+  std::uint64_t lower_bound() const { return lower_bound_; }
+  int sections() const { return static_cast<int>(line_bytes_.size()); }
+  Vertex line_count() const { return source_.facts().line_count(); }
+
+  // The lines first..last of a section as one run; entries_before counts the entries of the
+  // lines before first, for the sections whose words need it.
+  FormatJob run(int section, Vertex first, Vertex last, std::uint64_t entries_before = 0) const;
+  // Lines of the section per job, so that a job holds about kJobBytes.
+  Vertex lines_per_job(int section) const;
+  // A job of such a section may be formatted with entries_before = 0 and moved into place by
+  // rebase once the jobs before it have said how many entries they list.
+  bool counts_earlier_entries(int section) const;
+  void rebase(int section, char* begin, char* end, std::uint64_t entries_before) const;
+
+  static constexpr double kJobBytes = 1 << 20;
+  // Few enough lines that a job's degrees and bookkeeping stay small whatever the layout.
+  static constexpr Vertex kMostLinesPerJob = 1 << 16;
+
+ private:
+  const GraphSource& source_;
+  Format format_;
+  std::optional<Relabelling> relabelling_;
+  std::string heading_;
+  std::uint64_t lower_bound_ = 0;
+  std::vector<double> line_bytes_;  // [section]: about the bytes of a line
+};
+
+// The jobs of a run: its lines cut into pieces of about kJobBytes, in file order.
+class JobPlan {
+ public:
+  JobPlan(const OutputPlan& plan, const FormatJob& run);
+  // At least one, so that a section without lines still writes what it ends with (ParHIP's
+  // closing offset).
+  std::uint64_t job_count() const { return job_count_; }
+  FormatJob job(std::uint64_t index) const;  // entries_before left at 0
+
+ private:
+  FormatJob run_;
+  Vertex lines_per_job_ = 1;
+  std::uint64_t job_count_ = 1;
+};
+
+// Writes run's bytes into sink: in one pass on the calling thread when threads is empty,
+// otherwise formatted on threads (thread_count_for) and written in order. Stops soon after the
+// sink fails. Returns the entries the run's lines list, for the sections whose words count them.
+std::uint64_t write_run(const OutputPlan& plan, const FormatJob& run, ThreadRequest threads,
+                        ByteSink& sink);
+
+// The whole output: the heading, then every section's lines.
+void write_output(const OutputPlan& plan, ThreadRequest threads, ByteSink& sink);
+
+// The thread count -threads asks for: at most what the run has jobs for, at most 64, and one
+// per available core for 0 or less.
+int thread_count_for(std::int32_t requested, std::uint64_t job_count);
+
+// Many processes: the lines cut into pieces as even as whole lines allow, every piece's bytes
+// in each section and the entries it lists, so that each process takes a contiguous range of
+// about the same bytes and knows where in the file it goes without asking the others.
+struct PieceMeasures {
+  std::int64_t pieces = 0;
+  std::vector<std::uint64_t> bytes;    // [section × pieces + piece]
+  std::vector<std::uint64_t> entries;  // [piece]
+};
+
+// The pieces rank, rank + processes, ... measured (formatted, nothing kept), on threads when
+// asked; the others are 0, so that the sum over all ranks is every piece's measure.
+PieceMeasures measure_pieces(const OutputPlan& plan, int processes, int rank,
+                             ThreadRequest threads);
+
+struct ProcessShare {
+  // Whether the process writes at all: a share of pieces, which may hold no line yet end a
+  // section (ParHIP's closing offset after no lines).
+  bool writes = false;
+  Vertex first = 1;  // the share's lines
+  Vertex last = 0;
+  std::vector<std::uint64_t> offsets;  // [section]: the byte position of its first line's bytes
+  std::vector<std::uint64_t> bytes;    // [section]
+  std::uint64_t entries_before = 0;    // listed by the lines before first
+};
+
+// Rank's share: the pieces in whose range most of their bytes lie, when the output's bytes are
+// cut at rank / processes of the whole.
+ProcessShare share_of(const OutputPlan& plan, const PieceMeasures& measures, int rank,
+                      int processes);
+
+}  // namespace famgen
