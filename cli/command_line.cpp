@@ -13,7 +13,7 @@ namespace {
 constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 constexpr std::string_view kSizeDelimiters = " ,\t\n";
 
-enum class Option { kGraphType, kSize, kOut, kThreads, kFormat, kPermute };
+enum class Option { kGraphType, kSize, kOut, kThreads, kFormat, kPermute, kCoordinates };
 
 struct OptionName {
   std::string_view name;
@@ -28,6 +28,7 @@ constexpr auto kOptions = std::to_array<OptionName>({
     {"-threads", Option::kThreads},
     {"-format", Option::kFormat},
     {"-permute", Option::kPermute},
+    {"-coordinates", Option::kCoordinates},
 });
 
 bool starts_with(std::string_view text, std::string_view prefix) {
@@ -65,11 +66,12 @@ void apply_sizes(std::string_view value, Settings& settings) {
   if (!second.empty()) settings.second_size = read_size_token(second);
 }
 
-void apply_output_name(std::string_view value, Settings& settings) {
+// The value's first word; a value without one leaves the name as it was.
+void apply_name(std::string_view value, std::string& name) {
   const std::size_t start = value.find_first_not_of(kWhiteSpace);
   if (start == std::string_view::npos) return;
   value.remove_prefix(start);
-  settings.output_name = std::string(value.substr(0, value.find_first_of(kWhiteSpace)));
+  name = std::string(value.substr(0, value.find_first_of(kWhiteSpace)));
 }
 
 // Matched like the graph keywords, by prefix over the keyword's length; none is a prefix of
@@ -97,7 +99,7 @@ std::optional<std::int32_t> read_number(std::string_view value) {
 std::string format_keywords() {
   std::string keywords;
   for_each_format([&](Format format) {
-    if (format != Format::kMetis) keywords += format == Format::kLast ? " and " : ", ";
+    if (format != Format::kMetis) keywords += format == Format::kLastKeyword ? " and " : ", ";
     keywords += format_keyword(format);
   });
   return keywords;
@@ -137,7 +139,10 @@ int parse_command_line(int argc, const char* const* argv, Settings& settings) {
           apply_sizes(value, settings);
           break;
         case Option::kOut:
-          apply_output_name(value, settings);
+          apply_name(value, settings.output_name);
+          break;
+        case Option::kCoordinates:
+          apply_name(value, settings.coordinates_name);
           break;
         case Option::kThreads:
           if (const auto threads = read_number(value)) settings.threads = threads;
@@ -160,7 +165,8 @@ std::string usage_text() {
                      " writes one undirected graph of a standard family to a file.\n"
                      "\n"
                      "usage: famgen -graphtype KEYWORD -size N[,M] -out FILE\n"
-                     "              [-format LAYOUT] [-threads N] [-permute SEED]\n"
+                     "              [-format LAYOUT] [-coordinates FILE] [-threads N]\n"
+                     "              [-permute SEED]\n"
                      "\n"
                      "keywords and their sizes:\n";
   for (const FamilyRow& family : kFamilies) {
@@ -177,6 +183,7 @@ std::string usage_text() {
       "  -format LAYOUT      " +
       format_keywords() +
       "; metis when not given\n"
+      "  -coordinates FILE   the position of every vertex, one line each, beside the graph\n"
       "  -threads N          format on N threads (0: one per core); the same bytes\n"
       "  -permute SEED       number the vertices at random, the same for the same SEED\n"
       "\n"
@@ -192,6 +199,9 @@ std::string usage_text() {
 WriteOptions write_options(const Settings& settings) {
   WriteOptions options;
   options.outputs = {{settings.output_name, settings.format}};
+  if (!settings.coordinates_name.empty()) {
+    options.outputs.push_back({settings.coordinates_name, coordinates_format(settings.format)});
+  }
   options.threads = settings.threads;
   if (settings.permute_seed) options.relabel_seed = *settings.permute_seed;
   return options;

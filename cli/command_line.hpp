@@ -21,6 +21,7 @@ struct Settings : FamilyRequest {
   Format format = Format::kMetis;            // -format KEYWORD
   std::string unknown_format;                // a -format value that names no layout
   std::optional<std::int32_t> permute_seed;  // -permute SEED
+  std::string coordinates_name;              // -coordinates FILE: the positions, beside the graph
 };
 
 // Fills settings from the argument vector, element 0 included. Unrecognised arguments are
@@ -36,7 +37,8 @@ Outcome dispatch_graph(const Settings& settings, const GraphDestination& destina
 // The same, into the file that settings name, with its layout, threads and numbering.
 Outcome dispatch_graph(const Settings& settings);
 
-// The output that settings ask for: file name, layout, threads and numbering.
+// The outputs that settings ask for (the graph, and its coordinates with -coordinates), with
+// their layouts, threads and numbering.
 WriteOptions write_options(const Settings& settings);
 
 // What a run without a recognised graph type prints on standard error.

@@ -1,6 +1,9 @@
-// The complete binary tree in heap order: the children of vertex k are 2k and 2k + 1.
+// The complete binary tree in heap order: the children of vertex k are 2k and 2k + 1. Drawn in
+// layers: vertex k at depth d = floor(log2 k) has y = d, and x centres it over its subtree, the
+// leaves two units apart from x = 0: x = (2 (k - 2^d) + 1) 2^(D - 1 - d) - 1 for depth D.
 #pragma once
 
+#include <bit>
 #include <limits>
 
 #include "generators/arithmetic.hpp"
@@ -32,6 +35,15 @@ struct BinaryTree {
     return graph_facts(
         *counts, comment_line("%% Depth %d binary tree (%d vertices)\n", {depth, vertex_count}),
         CountsLineEnd::kNewline);
+  }
+
+  template <class Sink>
+  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    for (Vertex k = first; k <= last; ++k) {
+      const int d = std::bit_width(static_cast<std::uint64_t>(k)) - 1;
+      const Vertex index = k - (Vertex{1} << d);
+      sink.write_point((2 * index + 1) * (Vertex{1} << (depth - 1 - d)) - 1, d);
+    }
   }
 
   // V is odd, so 2k < V (that is, k <= (V - 1) / 2) implies 2k + 1 <= V: a vertex has two

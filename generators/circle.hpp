@@ -1,6 +1,8 @@
-// The circle: vertex i joined to i - 1 and i + 1, vertex n back to vertex 1.
+// The circle: vertex i joined to i - 1 and i + 1, vertex n back to vertex 1. Drawn on a circle
+// of circumference n, vertex 1 at (r, 0) and the others counterclockwise one unit apart.
 #pragma once
 
+#include "generators/geometry.hpp"
 #include "graphfile/graph.hpp"
 
 namespace famgen {
@@ -11,10 +13,25 @@ inline std::optional<GraphCounts> circle_counts(std::int32_t n) {
 
 struct Circle {
   Vertex n;
+  RingAngles angles{n};
+  Radius radius = radius_of_circumference(n);
 
   GraphFacts facts() const {
-    return graph_facts(*circle_counts(static_cast<std::int32_t>(n)),
-                       comment_line("%% %d vertices circle\n", {n}), CountsLineEnd::kNewline);
+    GraphFacts facts =
+        graph_facts(*circle_counts(static_cast<std::int32_t>(n)),
+                    comment_line("%% %d vertices circle\n", {n}), CountsLineEnd::kNewline);
+    facts.decimals = kMicroDecimals;
+    return facts;
+  }
+
+  template <class Sink>
+  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    RingWalk walk(angles, first - 1);
+    for (Vertex i = first; i <= last; ++i) {
+      const Rotation turn = walk.next();
+      sink.write_point(rounded_micro(scaled(radius, turn.cos)),
+                       rounded_micro(scaled(radius, turn.sin)));
+    }
   }
 
   // The two wrap-arounds are tested apart, so that with n = 1 both fall on the one line and

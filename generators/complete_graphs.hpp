@@ -1,8 +1,11 @@
 // Disjoint complete graphs: graph c (from 0) holds the vertices c × n + 1 to (c + 1) × n, each
-// joined to the other n - 1 of its graph.
+// joined to the other n - 1 of its graph. Drawn as rings side by side: graph c on a circle of
+// circumference n, radius r, centred at ((2r + 2) c, 0), its first vertex at angle 0 and the
+// others counterclockwise one unit apart.
 #pragma once
 
 #include "generators/arithmetic.hpp"
+#include "generators/geometry.hpp"
 #include "graphfile/graph.hpp"
 
 namespace famgen {
@@ -28,6 +31,8 @@ struct CompleteGraphs {
   bool header_suppressed;
   std::optional<GraphCounts> counts = complete_graphs_counts(
       static_cast<std::int32_t>(graph_size), static_cast<std::int32_t>(graph_count));
+  RingAngles angles{graph_size};
+  Radius radius = radius_of_circumference(graph_size);
 
   // Without heading lines and without graphs nothing large is written, whatever the figures.
   std::optional<std::string> refusal() const {
@@ -54,7 +59,25 @@ struct CompleteGraphs {
     facts.counts = graph_counts;
     facts.has_heading = !header_suppressed;
     facts.title = title;
+    facts.decimals = kMicroDecimals;
     return facts;
+  }
+
+  template <class Sink>
+  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    const std::int64_t spacing = 2 * rounded_micro(scaled(radius, kOneQ62)) + 2 * kMicro;
+    auto [graph, index] = divide(first - 1, graph_size);
+    RingWalk walk(angles, index);
+    for (Vertex v = first; v <= last; ++v) {
+      const Rotation turn = walk.next();
+      sink.write_point(graph * spacing + rounded_micro(scaled(radius, turn.cos)),
+                       rounded_micro(scaled(radius, turn.sin)));
+      if (++index == graph_size) {
+        index = 0;
+        ++graph;
+        walk = RingWalk(angles, 0);
+      }
+    }
   }
 
   template <class Sink>

@@ -1,10 +1,13 @@
 // The cylinder: A rings of B vertices, each vertex joined to its two ring neighbours and to the
-// same position on the rings before and after it, where they exist.
+// same position on the rings before and after it, where they exist. Drawn on the surface of a
+// cylinder around the z axis: ring r a circle of circumference B at height r - 1, position p at
+// the angle 2π(p - 1)/B.
 #pragma once
 
 #include <algorithm>
 
 #include "generators/arithmetic.hpp"
+#include "generators/geometry.hpp"
 #include "graphfile/graph.hpp"
 
 namespace famgen {
@@ -21,13 +24,34 @@ inline std::optional<GraphCounts> cylinder_counts(std::int32_t rings, std::int32
 struct Cylinder {
   std::int64_t a;  // rings
   std::int64_t b;  // vertices on a ring
+  RingAngles around{b};
+  Radius radius = radius_of_circumference(b);
 
   GraphFacts facts() const {
     const GraphCounts counts =
         *cylinder_counts(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
-    return graph_facts(counts,
-                       comment_line("%% %d x %d cylinder (%d vertices)\n", {a, b, counts.vertices}),
-                       CountsLineEnd::kNewline);
+    GraphFacts facts = graph_facts(
+        counts, comment_line("%% %d x %d cylinder (%d vertices)\n", {a, b, counts.vertices}),
+        CountsLineEnd::kNewline);
+    facts.dimension = 3;
+    facts.decimals = kMicroDecimals;
+    return facts;
+  }
+
+  template <class Sink>
+  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    auto [ring, position] = divide(first - 1, b);
+    RingWalk walk(around, position);
+    for (Vertex v = first; v <= last; ++v) {
+      const Rotation turn = walk.next();
+      sink.write_point(rounded_micro(scaled(radius, turn.cos)),
+                       rounded_micro(scaled(radius, turn.sin)), ring * kMicro);
+      if (++position == b) {
+        position = 0;
+        ++ring;
+        walk = RingWalk(around, 0);
+      }
+    }
   }
 
   template <class Sink>

@@ -1,5 +1,6 @@
 // The square grid family: R rows of W vertices, each joined left, right, above and below;
 // "folded" joins opposite corners, "partial" leaves out the horizontal edges of a middle band.
+// Drawn on the integer lattice: the vertex in row i, column j at (j, i).
 #pragma once
 
 #include <algorithm>
@@ -62,6 +63,18 @@ struct Grid {
         counts,
         comment_line("%% %d x %d square grid (%d vertices)\n", {rows, row_length, counts.vertices}),
         CountsLineEnd::kSpaceThenNewline);
+  }
+
+  template <class Sink>
+  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    auto [i, j] = divide(first - 1, row_length);
+    for (Vertex v = first; v <= last; ++v) {
+      sink.write_point(j, i);
+      if (++j == row_length) {
+        j = 0;
+        ++i;
+      }
+    }
   }
 
   template <class Sink>

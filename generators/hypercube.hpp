@@ -1,5 +1,7 @@
 // The hypercube of dimension d: vertex k stands for the label k - 1 and is joined to the d
-// labels that differ from it in one bit, lowest bit first.
+// labels that differ from it in one bit, lowest bit first. Drawn on the integer lattice with the
+// label's bits dealt to two axes: x holds bits 0, 2, 4, ..., y bits 1, 3, 5, ..., so that the
+// neighbours of a vertex lie on its row and its column, a power of two away.
 #pragma once
 
 #include <limits>
@@ -38,6 +40,24 @@ struct Hypercube {
         counts,
         comment_line("%% Dimension %d hyper-cube (%d vertices)\n", {dimension, counts.vertices}),
         CountsLineEnd::kNewline);
+  }
+
+  // The even bits of a label, packed: bit 2i to bit i.
+  static Vertex even_bits(std::uint64_t label) {
+    label &= 0x5555555555555555;
+    label = (label | label >> 1) & 0x3333333333333333;
+    label = (label | label >> 2) & 0x0f0f0f0f0f0f0f0f;
+    label = (label | label >> 4) & 0x00ff00ff00ff00ff;
+    label = (label | label >> 8) & 0x0000ffff0000ffff;
+    return static_cast<Vertex>((label | label >> 16) & 0x00000000ffffffff);
+  }
+
+  template <class Sink>
+  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    for (Vertex label = first - 1; label < last; ++label) {
+      const auto bits = static_cast<std::uint64_t>(label);
+      sink.write_point(even_bits(bits), even_bits(bits >> 1));
+    }
   }
 
   template <class Sink>

@@ -1,7 +1,9 @@
 // The star: hub 1 joined to every vertex of the ring 2..n, whose vertices are also joined in
-// ring order, n back to 2.
+// ring order, n back to 2. Drawn as a wheel: the hub at the origin, the ring on a circle of
+// circumference n - 1, vertex 2 at (r, 0) and the others counterclockwise one unit apart.
 #pragma once
 
+#include "generators/geometry.hpp"
 #include "graphfile/graph.hpp"
 
 namespace famgen {
@@ -14,6 +16,8 @@ inline std::optional<GraphCounts> star_counts(std::int32_t n) {
 
 struct Star {
   Vertex n;
+  RingAngles angles{n - 1};
+  Radius radius = radius_of_circumference(n - 1);
 
   GraphFacts facts() const {
     // The star's METIS files have always carried the circle's comment line; readers match on
@@ -22,7 +26,22 @@ struct Star {
         graph_facts(*star_counts(static_cast<std::int32_t>(n)),
                     comment_line("%% %d vertices circle\n", {n}), CountsLineEnd::kNewline);
     facts.title = std::to_string(n) + " vertices star";
+    facts.decimals = kMicroDecimals;
     return facts;
+  }
+
+  template <class Sink>
+  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    RingWalk walk(angles, std::max<Vertex>(first, 2) - 2);
+    for (Vertex i = first; i <= last; ++i) {
+      if (i == 1) {
+        sink.write_point(0, 0);
+        continue;
+      }
+      const Rotation turn = walk.next();
+      sink.write_point(rounded_micro(scaled(radius, turn.cos)),
+                       rounded_micro(scaled(radius, turn.sin)));
+    }
   }
 
   // With n = 3 the ring has two vertices, and each names the other twice.

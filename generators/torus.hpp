@@ -1,10 +1,15 @@
 // The torus: A rings of B vertices, each vertex joined to its two ring neighbours and to the
-// same position on the next and the previous ring, the last ring wrapping to the first.
+// same position on the next and the previous ring, the last ring wrapping to the first. Drawn on
+// the surface of a torus around the z axis: each ring a circle of circumference B across the
+// tube, the rings one unit apart where the tube is nearest the axis. Position p of ring r, at
+// the angles φ = 2π(r - 1)/A around the axis and θ = 2π(p - 1)/B around the tube, lies at
+// ((R + ρ cos θ) cos φ, (R + ρ cos θ) sin φ, ρ sin θ), ρ = B/2π and R = (A + B)/2π.
 #pragma once
 
 #include <algorithm>
 
 #include "generators/arithmetic.hpp"
+#include "generators/geometry.hpp"
 #include "graphfile/graph.hpp"
 
 namespace famgen {
@@ -22,13 +27,40 @@ inline std::optional<GraphCounts> torus_counts(std::int32_t rings, std::int32_t 
 struct Torus {
   std::int64_t a;  // rings
   std::int64_t b;  // vertices on a ring
+  RingAngles around_axis{a};
+  RingAngles around_tube{b};
+  Radius axis_to_tube = radius_of_circumference(a + b);
+  Radius tube = radius_of_circumference(b);
 
   GraphFacts facts() const {
     const GraphCounts counts =
         *torus_counts(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b));
-    return graph_facts(counts,
-                       comment_line("%% %d x %d torus (%d vertices)\n", {a, b, counts.vertices}),
-                       CountsLineEnd::kNewline);
+    GraphFacts facts = graph_facts(
+        counts, comment_line("%% %d x %d torus (%d vertices)\n", {a, b, counts.vertices}),
+        CountsLineEnd::kNewline);
+    facts.dimension = 3;
+    facts.decimals = kMicroDecimals;
+    return facts;
+  }
+
+  template <class Sink>
+  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    auto [ring, position] = divide(first - 1, b);
+    Rotation phi = around_axis(ring);
+    RingWalk walk(around_tube, position);
+    for (Vertex v = first; v <= last; ++v) {
+      const Rotation theta = walk.next();
+      sink.write_point(rounded_micro(scaled(axis_to_tube, phi.cos) +
+                                     scaled(tube, q62_product(theta.cos, phi.cos))),
+                       rounded_micro(scaled(axis_to_tube, phi.sin) +
+                                     scaled(tube, q62_product(theta.cos, phi.sin))),
+                       rounded_micro(scaled(tube, theta.sin)));
+      if (++position == b) {
+        position = 0;
+        phi = around_axis(++ring);
+        walk = RingWalk(around_tube, 0);
+      }
+    }
   }
 
   template <class Sink>

@@ -45,6 +45,10 @@ struct GraphFacts {
   CountsLineEnd counts_line_end = CountsLineEnd::kNewline;
   // Names the graph in the comment lines of the other layouts.
   std::string title;
+  // The positions of the vertices: 2 or 3 coordinates each, as integers counted in units of
+  // 10^-decimals (0: whole numbers; 6: micro-units, written with six decimals).
+  int dimension = 2;
+  int decimals = 0;
   // The vertex lines: counts.vertices of them, or none when that is below 1.
   Vertex line_count() const { return counts.vertices > 0 ? counts.vertices : 0; }
 };
@@ -58,8 +62,10 @@ GraphFacts graph_facts(GraphCounts counts, std::string comment_line, CountsLineE
 // A family is a small value type that describes one graph from its sizes:
 //   GraphFacts facts() const;
 //   template <class Sink> void write_lines(Vertex first, Vertex last, Sink& sink) const;
+//   template <class Sink> void write_positions(Vertex first, Vertex last, Sink& sink) const;
 // where write_lines drives the sink over the lines of vertices first..last in order (the sink
-// calls are listed in layouts/sinks.hpp). It may also have
+// calls are listed in layouts/sinks.hpp), and write_positions calls sink.write_point(x, y) or
+// sink.write_point(x, y, z) for each of those vertices in turn. It may also have
 //   std::optional<std::string> refusal() const;  // why it cannot be had (figures past 64 bits)
 //   std::optional<std::string> prepare();        // builds what its lines read; why not, if not
 // Whoever uses a family asks refusal_of() first, and prepare() before it asks for lines.
@@ -83,8 +89,20 @@ inline std::uint64_t saturating_multiply(std::uint64_t a, std::uint64_t b) {
   return b != 0 && a > UINT64_MAX / b ? UINT64_MAX : a * b;
 }
 
-// The output layouts, in the order of the -format keywords; kLast names the last of them.
-enum class Format { kMetis, kParhip, kScotch, kMatrixMarket, kEdgeList, kLast = kEdgeList };
+// The output layouts: those that -format names, in the order of its keywords up to
+// kLastKeyword, then those of a run's coordinates, which follow from -format.
+enum class Format {
+  kMetis,
+  kParhip,
+  kScotch,
+  kMatrixMarket,
+  kEdgeList,
+  kDot,
+  kLastKeyword = kDot,
+  kCoordinates,
+  kScotchGeometry,
+  kLastLayout = kScotchGeometry,
+};
 
 // How the vertices are numbered in a run: as the generator numbers them, or relabelled at
 // random with this seed.

@@ -286,6 +286,26 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n",
                     false},
+        // -coordinates: the positions beside the graph, Scotch's geometry beside its graph; the
+        // two outputs cannot both be standard output.
+        ProcessCase{{"-graphtype", "grid", "-size", "2,2", "-out", "/dev/null", "-coordinates",
+                     "/dev/stdout"},
+                    0,
+                    "0 0\n1 0\n0 1\n1 1\n",
+                    false},
+        ProcessCase{{"-graphtype", "grid", "-size", "2,2", "-out", "/dev/null", "-format", "scotch",
+                     "-coordinates", "/dev/stdout"},
+                    0,
+                    "2\n4\n1 0 0\n2 1 0\n3 0 1\n4 1 1\n",
+                    false},
+        ProcessCase{{"-graphtype", "circle", "-size", "4", "-out", "/dev/null", "-coordinates",
+                     "/dev/stdout"},
+                    0,
+                    "0.636620 0.000000\n0.000000 0.636620\n-0.636620 0.000000\n"
+                    "0.000000 -0.636620\n",
+                    false},
+        ProcessCase{
+            {"-graphtype", "circle", "-size", "3", "-out", "-", "-coordinates", "-"}, 1, "", true},
         // The file cannot be opened or written: one line on standard error, status 255.
         ProcessCase{
             {"-graphtype", "circle", "-size", "3", "-out", "/nonexistent/c"}, 255, "", true},

@@ -68,13 +68,16 @@ void with_source(const KeywordSizes& graph, const std::function<void(const Graph
 const std::vector<Format>& every_format() {
   static const std::vector<Format> formats = [] {
     std::vector<Format> all;
-    for_each_format([&all](Format format) { all.push_back(format); });
+    for (int format = 0; format <= static_cast<int>(Format::kLastLayout); ++format)
+      all.push_back(static_cast<Format>(format));
     return all;
   }();
   return formats;
 }
 
 std::string format_name(Format format) {
+  if (format == Format::kCoordinates) return "coordinates";
+  if (format == Format::kScotchGeometry) return "scotch geometry";
   return std::string(format_keyword(format));
 }
 

@@ -23,6 +23,7 @@ const std::vector<KeywordSizes>& small_graphs();
 // Hands the source of a keyword's graph to look, as the dispatcher builds it.
 void with_source(const KeywordSizes& graph, const std::function<void(const GraphSource&)>& look);
 
+// Every layout, those of coordinates too.
 const std::vector<Format>& every_format();
 std::string format_name(Format format);
 

@@ -98,6 +98,11 @@ struct MixedLines {
                        CountsLineEnd::kSpaceThenNewline);
   }
   template <class Sink>
+  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    for (Vertex v = first; v <= last; ++v)
+      sink.write_point(v, -v);
+  }
+  template <class Sink>
   void write_lines(Vertex first, Vertex last, Sink& sink) const {
     for (Vertex v = first; v <= last; ++v) {
       const Vertex big = v * 1000003;

@@ -340,4 +340,38 @@ EdgeLines read_edge_lines(const std::string& text, char comment_mark, std::int64
   return result;
 }
 
+Points read_points(const std::string& text, int dimension, int decimals, bool labelled) {
+  Points result;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::vector<std::string> fields;
+    std::string word;
+    while (words >> word)
+      fields.push_back(word);
+    const std::size_t expected = static_cast<std::size_t>(dimension) + (labelled ? 1 : 0);
+    if (fields.size() != expected) {
+      result.faults.push_back("not " + std::to_string(expected) + " fields: '" + line + "'");
+      continue;
+    }
+    if (labelled && fields[0] != std::to_string(result.points.size() + 1)) {
+      result.faults.push_back("label out of order: '" + line + "'");
+    }
+    std::vector<double> point;
+    for (std::size_t k = labelled ? 1 : 0; k < fields.size(); ++k) {
+      const std::string& number = fields[k];
+      const std::size_t dot = number.find('.');
+      const bool well_formed =
+          decimals == 0 ? dot == std::string::npos
+                        : dot != std::string::npos && dot > 0 && number.size() - dot - 1 == 6;
+      if (!well_formed)
+        result.faults.push_back("not " + std::to_string(decimals) + " decimals: '" + number + "'");
+      point.push_back(std::stod(number));
+    }
+    result.points.push_back(point);
+  }
+  return result;
+}
+
 }  // namespace famgen

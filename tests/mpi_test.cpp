@@ -16,6 +16,7 @@
 
 #include "cli/command_line.hpp"
 #include "graphfile/layouts/family_source.hpp"
+#include "graphfile/output/destinations.hpp"
 #include "graphfile/output/mpi_destination.hpp"
 #include "tests/graph_reader.hpp"
 
@@ -142,6 +143,29 @@ int main(int argc, char** argv) {
     }
     MPI_Bcast(&ok, 1, MPI_CXX_BOOL, 0, MPI_COMM_WORLD);
     report(ok, "two outputs of one run" + (outcome.error.empty() ? "" : ": " + outcome.error));
+  }
+
+  // The positions beside the graph (Scotch's geometry beside a Scotch graph) and the drawing,
+  // from all the processes together, as one process writes them.
+  for (const Row& row :
+       {Row{"torus", "301,250", "scotch", "-", ""}, Row{"sierpinski", "8", "metis", "12", ""},
+        Row{"circle", "90001", "dot", "-", ""}, Row{"tree", "16", "mtx", "12", ""},
+        Row{"completegraph", "4,0", "dot", "-", ""}}) {
+    Settings settings = settings_for(row, root + "/shared", row.keyword == "torus");
+    settings.coordinates_name = root + "/points";
+    const WriteOptions options = write_options(settings);
+    const Outcome outcome = dispatch_graph(settings, MpiDestination(options, MPI_COMM_WORLD));
+    bool ok = outcome.status == 0;
+    if (rank == 0) {
+      std::vector<std::string> expected;
+      ok = ok && dispatch_graph(settings, MemoryDestination(options, expected)).status == 0 &&
+           read_file(root + "/shared") == expected.at(0) &&
+           read_file(root + "/points") == expected.at(1);
+      std::filesystem::remove(root + "/points");
+    }
+    MPI_Bcast(&ok, 1, MPI_CXX_BOOL, 0, MPI_COMM_WORLD);
+    report(ok, row.keyword + " " + row.sizes + " -format " + row.format + " with -coordinates" +
+                   (outcome.error.empty() ? "" : ": " + outcome.error));
   }
 
   // Failures: every process ends with the same status and one message, and no file is left.

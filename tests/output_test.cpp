@@ -272,6 +272,7 @@ TEST(Output, TwoOutputsAreWrittenTogetherOrNotAtAll) {
       {"the second cannot be written", "a", "/dev/full", -1, "No space left on device"},
       {"the first cannot be written", "/dev/full", "b", -1, "No space left on device"},
       {"one name twice", "a", "a", 1, "is named for two outputs"},
+      {"one file by two names", "a", "./a", 1, "is named for two outputs"},
   };
   const auto torus = [](const GraphDestination& destination) {
     return generate_torus(300, 400, write_to(destination));

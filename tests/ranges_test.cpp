@@ -109,6 +109,8 @@ TEST(Processes, SharesTileTheFile) {
                 file.replace(share.offsets[k], bytes.size(), bytes);
               }
             }
+            file.replace(plan.heading().size() + all.total(), plan.trailer().size(),
+                         plan.trailer());
             EXPECT_EQ(next_line, plan.line_count() + 1);
             EXPECT_TRUE(file == whole);
           }
@@ -138,14 +140,20 @@ TEST(Threads, EveryThreadCountWritesTheSameFile) {
   const ScratchFolder folder;
   for (const KeywordSizes& graph : graphs) {
     with_source(graph, [&](const GraphSource& source) {
-      for (const Format format : {Format::kMetis, Format::kParhip, Format::kScotch}) {
+      for (const Format format :
+           {Format::kMetis, Format::kParhip, Format::kScotch, Format::kDot, Format::kCoordinates}) {
         for (const RelabelSeed seed : {RelabelSeed{}, RelabelSeed{3}}) {
           SCOPED_TRACE(graph.keyword + " " + graph.sizes + " " + format_name(format) +
                        (seed ? " relabelled" : ""));
           WriteOptions options{{{folder.path("single").string(), format}}, std::nullopt, seed};
           ASSERT_EQ(FileDestination(options).write(source).status, 0);
           const std::string single = read_file(options.outputs[0].name);
-          ASSERT_GT(single.size(), std::size_t{1} << 20);
+          // Integer positions take a few bytes a vertex, and the complete graphs have few
+          // vertices: one job holds those at these sizes.
+          if (format != Format::kCoordinates ||
+              (source.facts().decimals > 0 && source.facts().line_count() > 50000)) {
+            ASSERT_GT(single.size(), std::size_t{1} << 20);
+          }
           for (const std::int32_t threads : {1, 2, 3, 7}) {
             options.outputs[0].name = folder.path("threads").string();
             options.threads = threads;

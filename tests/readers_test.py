@@ -11,6 +11,11 @@ with famgen's METIS file of the same graph, parsed here:
 - NetworkX's read_edgelist must read every edgelist file to the METIS edges, and the heading
   must name the METIS vertex count and the number of edge lines read.
 Last, every layout written on two threads must equal, byte for byte, the single-pass file.
+The positions are read too:
+- Graphviz's neato must draw (-n2 -Tsvg) the dot file of every graph of the gallery
+  (docs/gallery/graphs.txt) without a word on standard error;
+- Scotch's gout must read a graph, its geometry file and a mapping from scotch_gpart, and the
+  points of the VTK mesh it writes must be famgen's coordinates.
 A reader that is not installed is reported with a WARNING line and its part is left out.
 Usage: readers_test.py FAMGEN
 """
@@ -39,12 +44,14 @@ def fail(message):
     print("FAIL: " + message)
 
 
-def famgen(folder, keyword, sizes, layout, threads=None):
+def famgen(folder, keyword, sizes, layout, threads=None, coordinates=None):
     """Writes the file and returns its path, or None when famgen did not write it."""
     path = os.path.join(folder, f"{keyword}-{sizes.replace(',', 'x')}-{threads or 1}.{layout}")
     command = [FAMGEN, "-graphtype", keyword, "-size", sizes, "-format", layout, "-out", path]
     if threads:
         command += ["-threads", str(threads)]
+    if coordinates:
+        command += ["-coordinates", coordinates]
     run = subprocess.run(command, capture_output=True, text=True)
     if run.returncode != 0 or run.stdout or run.stderr or not os.path.exists(path):
         fail(f"famgen {' '.join(command[1:-2])} exited with {run.returncode}: "
@@ -151,6 +158,42 @@ def check_edgelist(networkx, path, adjacency, name):
         fail(f"{name}: heading names {heading[3]} edges, {graph.number_of_edges()} read")
 
 
+def check_drawings(neato, folder):
+    gallery = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "docs", "gallery")
+    with open(os.path.join(gallery, "graphs.txt")) as file:
+        graphs = [line.split()[:2] for line in file if line.strip()]
+    for keyword, sizes in graphs:
+        path = famgen(folder, keyword, sizes, "dot")
+        if path:
+            run = subprocess.run([neato, "-n2", "-Tsvg", path], capture_output=True, text=True)
+            if run.returncode != 0 or "<svg" not in run.stdout or run.stderr:
+                fail(f"neato -n2 on {keyword} {sizes} ({run.returncode}): {run.stderr.strip()}")
+    return len(graphs)
+
+
+def check_geometry(gout, gpart, folder, keyword, sizes):
+    geometry = os.path.join(folder, f"{keyword}.xyz")
+    graph = famgen(folder, keyword, sizes, "scotch", coordinates=geometry)
+    if not graph:
+        return
+    mapping, mesh = os.path.join(folder, "map"), os.path.join(folder, "mesh.vtk")
+    for command in ([gpart, "3", graph, mapping], [gout, graph, geometry, mapping, mesh, "-Ov"]):
+        run = subprocess.run(command, capture_output=True, text=True)
+        if run.returncode != 0 or run.stderr:
+            return fail(f"{os.path.basename(command[0])} on {keyword} {sizes}: {run.stderr}")
+    with open(geometry) as file:
+        dimension, count = int(file.readline()), int(file.readline())
+        ours = [[float(x) for x in line.split()[1:]] + [0.0] * (3 - dimension) for line in file]
+    with open(mesh) as file:
+        words = file.read().split()
+    start = words.index("POINTS") + 3
+    drawn = [[float(x) for x in words[start + 3 * k:start + 3 * k + 3]] for k in range(count)]
+    # VTK's floats: 6 significant digits.
+    if len(ours) != count or any(abs(a - b) > 1e-4 * max(1, abs(a))
+                                 for p, q in zip(ours, drawn) for a, b in zip(p, q)):
+        fail(f"gout on {keyword} {sizes}: its points are not famgen's coordinates")
+
+
 def readers():
     """The checks whose reader is installed, by layout."""
     found = {}
@@ -195,6 +238,22 @@ def main(folder):
                 fail(f"grid 300,300 {layout}: {len(second)} bytes on 2 threads differ from "
                      f"the {len(first)} bytes of one pass")
         results.append(len(failures) == before)
+    neato = shutil.which("neato")
+    if neato:
+        before = len(failures)
+        check_drawings(neato, folder)
+        results.append(len(failures) == before)
+    else:
+        print("WARNING: Graphviz's neato not found (package graphviz): dot files left undrawn")
+    gout = shutil.which("gout") or shutil.which("scotch_gout")
+    gpart = shutil.which("scotch_gpart") or shutil.which("gpart")
+    if gout and gpart:
+        for keyword, sizes in [("grid", "20,30"), ("torus", "12,9"), ("sierpinski", "4")]:
+            before = len(failures)
+            check_geometry(gout, gpart, folder, keyword, sizes)
+            results.append(len(failures) == before)
+    else:
+        print("WARNING: Scotch's gout or gpart not found (package scotch): geometry left unread")
     print(f"readers: {results.count(True)} passed, {results.count(False)} failed")
 
 

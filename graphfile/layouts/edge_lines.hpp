@@ -1,20 +1,21 @@
-// The sink of the layouts with one line per edge (matrix_market.hpp, edge_list.hpp), each edge
-// written from one of its ends, in vertex order and, within a vertex, in the order of its
-// adjacency line. A self-loop is written once for each time its line lists it; an edge listed
-// twice at both ends is written twice.
+// The sink of the layouts with one line per edge (matrix_market.hpp, edge_list.hpp, the edges
+// of dot.hpp), each edge written from one of its ends, in vertex order and, within a vertex, in
+// the order of its adjacency line. A self-loop is written once for each time its line lists it;
+// an edge listed twice at both ends is written twice.
 #pragma once
 
 #include "graphfile/layouts/sinks.hpp"
 
 namespace famgen {
 
-enum class EdgeEnd {
-  kLower,  // Matrix Market: the entries j <= i, numbered from 1
-  kUpper,  // edge list: the entries v >= u, numbered from 0
+enum class EdgeStyle {
+  kMatrixMarket,  // "i j\n" for the entries j <= i, numbered from 1
+  kEdgeList,      // "u v\n" for the entries v >= u, numbered from 0
+  kDot,           // "  u -- v;\n" for the entries v >= u, numbered from 1
 };
 
-template <EdgeEnd kEnd, class Writer>
-class EdgeLineSink : public EntryLines<EdgeLineSink<kEnd, Writer>, Writer> {
+template <EdgeStyle kStyle, class Writer>
+class EdgeLineSink : public EntryLines<EdgeLineSink<kStyle, Writer>, Writer> {
  public:
   EdgeLineSink(ChunkOutput& out, Vertex first_line) : buffer_(out), line_(first_line) {}
   SinkBuffer& buffer() { return buffer_; }
@@ -23,9 +24,16 @@ class EdgeLineSink : public EntryLines<EdgeLineSink<kEnd, Writer>, Writer> {
 
   char* entry(char* cursor, unsigned position, Vertex neighbour) {
     if (!written_here(neighbour)) return cursor;
+    constexpr bool kDot = kStyle == EdgeStyle::kDot;
+    if constexpr (kDot) cursor = append(cursor, "  ");
     cursor = decimals_.write(cursor, 0, static_cast<std::uint64_t>(line_ - kShift));
-    *cursor++ = ' ';
+    if constexpr (kDot) {
+      cursor = append(cursor, " -- ");
+    } else {
+      *cursor++ = ' ';
+    }
     cursor = decimals_.write(cursor, position, static_cast<std::uint64_t>(neighbour - kShift));
+    if constexpr (kDot) return append(cursor, ";\n");
     *cursor++ = '\n';
     return cursor;
   }
@@ -53,9 +61,10 @@ class EdgeLineSink : public EntryLines<EdgeLineSink<kEnd, Writer>, Writer> {
   }
 
  private:
-  static constexpr Vertex kShift = kEnd == EdgeEnd::kLower ? 0 : 1;  // numbered from 1 or 0
+  static constexpr bool kLower = kStyle == EdgeStyle::kMatrixMarket;
+  static constexpr Vertex kShift = kStyle == EdgeStyle::kEdgeList ? 1 : 0;  // from 0 or from 1
   bool written_here(Vertex neighbour) const {
-    return kEnd == EdgeEnd::kLower ? neighbour <= line_ : neighbour >= line_;
+    return kLower ? neighbour <= line_ : neighbour >= line_;
   }
   SinkBuffer buffer_;
   Vertex line_;                          // the line being listed, numbered from 1
@@ -69,7 +78,7 @@ inline std::int64_t edge_lines_of(const GraphFacts& facts) {
 }
 
 // What the two layouts share but their headings.
-template <EdgeEnd kEnd>
+template <EdgeStyle kStyle>
 struct EdgeLinesLayout : LayoutDefaults {
   // Two numbers a line.
   static std::uint64_t body_lower_bound(const GraphFacts& facts) {
@@ -83,7 +92,7 @@ struct EdgeLinesLayout : LayoutDefaults {
   template <class Lines>
   static std::uint64_t format(const Lines& lines, const FormatJob&, const GraphFacts&,
                               ChunkOutput& out) {
-    EdgeLineSink<kEnd, typename Lines::NumberWriter> sink(out, lines.first);
+    EdgeLineSink<kStyle, typename Lines::NumberWriter> sink(out, lines.first);
     lines(sink);
     return 0;
   }

@@ -6,7 +6,7 @@
 
 namespace famgen {
 
-struct EdgeListLayout : EdgeLinesLayout<EdgeEnd::kUpper> {
+struct EdgeListLayout : EdgeLinesLayout<EdgeStyle::kEdgeList> {
   static constexpr std::string_view kKeyword = "edgelist";
 
   static std::string heading(const GraphFacts& facts, RelabelSeed seed) {

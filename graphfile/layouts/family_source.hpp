@@ -20,6 +20,10 @@ struct NaturalLines {
   void operator()(Sink& sink) const {
     family.write_lines(first, last, sink);
   }
+  template <class Sink>
+  void positions(Sink& sink) const {
+    family.write_positions(first, last, sink);
+  }
   NaturalLines sub(Vertex from, Vertex to) const { return {family, from, to}; }
 };
 
@@ -73,6 +77,14 @@ struct RelabelledLines {
     for (Vertex line = first; line <= last; ++line) {
       const Vertex vertex = relabelling.backward(line);
       family.write_lines(vertex, vertex, relabelled);
+    }
+  }
+  // The positions are not vertex numbers: line u holds the position of π⁻¹(u) as it is.
+  template <class Sink>
+  void positions(Sink& sink) const {
+    for (Vertex line = first; line <= last; ++line) {
+      const Vertex vertex = relabelling.backward(line);
+      family.write_positions(vertex, vertex, sink);
     }
   }
   RelabelledLines sub(Vertex from, Vertex to) const { return {family, relabelling, from, to}; }

@@ -4,11 +4,14 @@
 
 #include <string_view>
 
+#include "graphfile/layouts/coordinates.hpp"
+#include "graphfile/layouts/dot.hpp"
 #include "graphfile/layouts/edge_list.hpp"
 #include "graphfile/layouts/matrix_market.hpp"
 #include "graphfile/layouts/metis.hpp"
 #include "graphfile/layouts/parhip.hpp"
 #include "graphfile/layouts/scotch.hpp"
+#include "graphfile/layouts/scotch_geometry.hpp"
 
 namespace famgen {
 
@@ -26,6 +29,12 @@ decltype(auto) with_layout(Format format, Use&& use) {
       return use(MatrixMarketLayout{});
     case Format::kEdgeList:
       return use(EdgeListLayout{});
+    case Format::kDot:
+      return use(DotLayout{});
+    case Format::kCoordinates:
+      return use(CoordinatesLayout{});
+    case Format::kScotchGeometry:
+      return use(ScotchGeometryLayout{});
   }
   return use(MetisLayout{});  // not reached: every Format has its case
 }
@@ -34,11 +43,16 @@ inline std::string_view format_keyword(Format format) {
   return with_layout(format, [](auto layout) { return layout.kKeyword; });
 }
 
-// Every Format in keyword order, for tables and sweeps.
+// Every Format that -format names, in keyword order, for tables and sweeps.
 template <class Visit>
 void for_each_format(Visit&& visit) {
-  for (int format = 0; format <= static_cast<int>(Format::kLast); ++format)
+  for (int format = 0; format <= static_cast<int>(Format::kLastKeyword); ++format)
     visit(static_cast<Format>(format));
+}
+
+// The layout of a run's coordinates beside a graph in this layout.
+inline Format coordinates_format(Format graph_format) {
+  return graph_format == Format::kScotch ? Format::kScotchGeometry : Format::kCoordinates;
 }
 
 }  // namespace famgen

@@ -6,7 +6,7 @@
 
 namespace famgen {
 
-struct MatrixMarketLayout : EdgeLinesLayout<EdgeEnd::kLower> {
+struct MatrixMarketLayout : EdgeLinesLayout<EdgeStyle::kMatrixMarket> {
   static constexpr std::string_view kKeyword = "mtx";
 
   static std::string heading(const GraphFacts& facts, RelabelSeed seed) {

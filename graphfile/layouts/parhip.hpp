@@ -76,7 +76,7 @@ std::uint64_t format_parhip_entries(const Lines& lines, ChunkOutput& out) {
   return sink.entries();
 }
 
-struct ParhipLayout {
+struct ParhipLayout : LayoutDefaults {
   static constexpr std::string_view kKeyword = "parhip";
   static constexpr int kSections = 2;  // the offsets, then the entries
 

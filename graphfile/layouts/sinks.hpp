@@ -1,15 +1,18 @@
 // What every layout is built from. A layout is a struct of static members, in a file of its own:
-//   static constexpr std::string_view kKeyword;  // its -format value
+//   static constexpr std::string_view kKeyword;  // its -format value, empty for the layouts
+//                                                // of coordinates, which follow from -format
 //   static constexpr int kSections;              // parts written one after the other
 //   static std::string heading(const GraphFacts&, RelabelSeed);
+//   static std::string trailer(const GraphFacts&);             // after the last section
 //   static std::uint64_t body_lower_bound(const GraphFacts&);  // bytes past the heading, at least
 //   static double line_bytes(int section, const GraphFacts&);  // about, to cut jobs evenly
 //   static bool counts_earlier_entries(int section);           // its words need entries_before
 //   static void rebase(int section, char* begin, char* end, std::uint64_t entries_before);
 //   template <class Lines>
 //   static std::uint64_t format(const Lines&, const FormatJob&, const GraphFacts&, ChunkOutput&);
-// LayoutDefaults gives those of one section that depends on nothing before it. Lines (see
-// family_source.hpp) drives a sink over lines first..last, and sub(from, to) is a part of them.
+// LayoutDefaults gives those of one section that depends on nothing before it, and no trailer.
+// Lines (see family_source.hpp) drives a sink over lines first..last, lines.positions(sink) a
+// sink of points (points.hpp) over their vertices' positions, and sub(from, to) is a part.
 //
 // A generator drives a sink in line order with:
 // - write_neighbour(w) for each entry of a list vertex line and end_vertex_line() to end it;
@@ -32,6 +35,7 @@ namespace famgen {
 
 struct LayoutDefaults {
   static constexpr int kSections = 1;
+  static std::string trailer(const GraphFacts&) { return {}; }
   static bool counts_earlier_entries(int) { return false; }
   static void rebase(int, char*, char*, std::uint64_t) {}
 };
@@ -44,6 +48,15 @@ inline std::string decimal_text(std::int64_t value) {
 
 inline std::string relabel_note(RelabelSeed seed) {
   return seed ? ", relabelled at random with seed " + decimal_text(*seed) : "";
+}
+
+// Stores a short text (at most 8 bytes, with the 8-byte store the room allows) and returns its
+// end.
+template <std::size_t kSize>
+inline char* append(char* cursor, const char (&text)[kSize]) {
+  static_assert(kSize - 1 <= 8);
+  std::memcpy(cursor, text, kSize - 1);
+  return cursor + kSize - 1;
 }
 
 inline void append_word(std::string& bytes, std::uint64_t word) {

@@ -216,20 +216,42 @@ std::string human_size(std::uint64_t bytes) {
   return text;
 }
 
+namespace {
+
+// Whether two names lead to one file ("g" and "./g"), or one file to be.
+bool same_path(const std::string& first, const std::string& second) {
+  std::error_code unknown;
+  const auto canonical = [&unknown](const std::string& name) {
+    const std::filesystem::path path = std::filesystem::weakly_canonical(name, unknown);
+    return unknown ? std::filesystem::path(name) : path;
+  };
+  return first == second || canonical(first) == canonical(second);
+}
+
+}  // namespace
+
 GraphFiles open_graph_files(const std::vector<FileRequest>& requests) {
   GraphFiles files;
   // A file-size limit then reaches the writer as the write error EFBIG instead of killing it.
   signal(SIGXFSZ, SIG_IGN);
   std::vector<Target> targets;
+  for (const FileRequest& request : requests)
+    targets.push_back(target_of(request.name));
+  // Two outputs of one file would overwrite each other; a device (/dev/null) takes both.
   for (std::size_t k = 0; k < requests.size(); ++k) {
     for (std::size_t earlier = 0; earlier < k; ++earlier) {
-      if (requests[earlier].name == requests[k].name) {
+      if (requests[k].name == "-" && requests[earlier].name == "-") {
+        files.refused = true;
+        files.error = "famgen: standard output can take only one output of a run";
+        return files;
+      }
+      if (targets[k].guarded && targets[earlier].guarded &&
+          same_path(requests[k].name, requests[earlier].name)) {
         files.refused = true;
         files.error = "famgen: '" + requests[k].name + "' is named for two outputs of one run";
         return files;
       }
     }
-    targets.push_back(target_of(requests[k].name));
   }
   if (!space_guard_passes(files, requests, targets)) return files;
 

@@ -79,9 +79,12 @@ std::string write_share(const OutputPlan& plan, MPI_File shared, const std::stri
                 MPI_UINT64_T, MPI_SUM, communicator);
   const ProcessShare share = share_of(plan, measures, rank, size);
   if (rank == 0) {
-    MpiFileSink sink(shared, 0, name);
-    sink.write(plan.heading().data(), plan.heading().size());
-    if (sink.failed()) return sink.error();
+    MpiFileSink heading(shared, 0, name);
+    heading.write(plan.heading().data(), plan.heading().size());
+    const auto end = static_cast<MPI_Offset>(plan.heading().size() + measures.total());
+    MpiFileSink trailer(shared, end, name);
+    trailer.write(plan.trailer().data(), plan.trailer().size());
+    if (heading.failed() || trailer.failed()) return heading.error() + trailer.error();
   }
   if (!share.writes) return {};
   for (int section = 0; section < plan.sections(); ++section) {

@@ -15,7 +15,9 @@ OutputPlan::OutputPlan(const GraphSource& source, Format format, RelabelSeed see
   const GraphFacts& facts = source.facts();
   with_layout(format, [&](auto layout) {
     heading_ = layout.heading(facts, seed);
-    lower_bound_ = saturating_add(heading_.size(), layout.body_lower_bound(facts));
+    trailer_ = layout.trailer(facts);
+    lower_bound_ =
+        saturating_add(heading_.size() + trailer_.size(), layout.body_lower_bound(facts));
     for (int section = 0; section < layout.kSections; ++section)
       line_bytes_.push_back(layout.line_bytes(section, facts));
   });
@@ -95,6 +97,13 @@ Piece piece_of(std::int64_t p, std::int64_t count, Vertex line_count) {
 }
 
 }  // namespace
+
+std::uint64_t PieceMeasures::total() const {
+  std::uint64_t sum = 0;
+  for (const std::uint64_t piece : bytes)
+    sum += piece;
+  return sum;
+}
 
 PieceMeasures measure_pieces(const OutputPlan& plan, int processes, int rank,
                              ThreadRequest threads) {

@@ -40,6 +40,7 @@ class OutputPlan {
 
   const GraphSource& source() const { return source_; }
   const std::string& heading() const { return heading_; }
+  const std::string& trailer() const { return trailer_; }  // after the last section
   // A size the output cannot be smaller than, so that a file that would fit is never refused.
   std::uint64_t lower_bound() const { return lower_bound_; }
   int sections() const { return static_cast<int>(line_bytes_.size()); }
@@ -64,6 +65,7 @@ class OutputPlan {
   Format format_;
   std::optional<Relabelling> relabelling_;
   std::string heading_;
+  std::string trailer_;
   std::uint64_t lower_bound_ = 0;
   std::vector<double> line_bytes_;  // [section]: about the bytes of a line
 };
@@ -89,7 +91,7 @@ class JobPlan {
 std::uint64_t write_run(const OutputPlan& plan, const FormatJob& run, ThreadRequest threads,
                         ByteSink& sink);
 
-// The whole output: the heading, then every section's lines.
+// The whole output: the heading, every section's lines, the trailer.
 void write_output(const OutputPlan& plan, ThreadRequest threads, ByteSink& sink);
 
 // The thread count -threads asks for: at most what the run has jobs for, at most 64, and one
@@ -103,6 +105,7 @@ struct PieceMeasures {
   std::int64_t pieces = 0;
   std::vector<std::uint64_t> bytes;    // [section × pieces + piece]
   std::vector<std::uint64_t> entries;  // [piece]
+  std::uint64_t total() const;         // of every section
 };
 
 // The pieces rank, rank + processes, ... measured (formatted, nothing kept), on threads when

@@ -225,6 +225,7 @@ void write_output(const OutputPlan& plan, ThreadRequest threads, ByteSink& sink)
   sink.write(plan.heading().data(), plan.heading().size());
   for (int section = 0; section < plan.sections() && !sink.failed(); ++section)
     write_run(plan, plan.run(section, 1, plan.line_count()), threads, sink);
+  if (!sink.failed()) sink.write(plan.trailer().data(), plan.trailer().size());
 }
 
 int thread_count_for(std::int32_t requested, std::uint64_t job_count) {

@@ -67,17 +67,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!small_enough(settings)) return 0;
   // Keep every file inside the scratch folder: no name may reach another folder or a device.
   // An empty name stays empty, so that its failure is exercised too.
-  if (!settings.output_name.empty()) {
-    for (char& c : settings.output_name) {
+  for (std::string* name : {&settings.output_name, &settings.coordinates_name}) {
+    if (name->empty()) continue;
+    for (char& c : *name) {
       if (c == '/') c = '_';
     }
-    settings.output_name = std::string(scratch_folder()) + "/" + settings.output_name;
+    *name = std::string(scratch_folder()) + "/" + *name;
   }
   const Outcome outcome = dispatch_graph(settings);
   if (outcome.status == 0 && !outcome.error.empty()) std::abort();  // failure reported as success
-  if (!settings.output_name.empty()) {
+  for (const std::string* name : {&settings.output_name, &settings.coordinates_name}) {
     std::error_code ignored;
-    std::filesystem::remove(settings.output_name, ignored);
+    if (!name->empty()) std::filesystem::remove(*name, ignored);
   }
   return 0;
 }

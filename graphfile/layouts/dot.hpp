@@ -1,0 +1,37 @@
+// Graphviz's DOT language: the graph named by its title, each vertex with its position (pos, in
+// points, for neato -n2), then "u -- v" for each edge as the edge list writes it (u <= v,
+// vertices numbered from 1), and the closing brace.
+#pragma once
+
+#include "graphfile/layouts/edge_lines.hpp"
+#include "graphfile/layouts/points.hpp"
+
+namespace famgen {
+
+struct DotLayout : LayoutDefaults {
+  static constexpr std::string_view kKeyword = "dot";
+  static constexpr int kSections = 2;  // the vertices, then the edges
+
+  static std::string heading(const GraphFacts& facts, RelabelSeed seed) {
+    return "graph \"" + facts.title + relabel_note(seed) + "\" {\n";
+  }
+  static std::string trailer(const GraphFacts&) { return "}\n"; }
+  // '  1 [pos="0,0"];' a vertex and '  1 -- 2;' an edge at least.
+  static std::uint64_t body_lower_bound(const GraphFacts& facts) {
+    const auto edges = static_cast<std::uint64_t>(std::max<std::int64_t>(0, edge_lines_of(facts)));
+    return saturating_add(saturating_multiply(17, line_total(facts)),
+                          saturating_multiply(10, edges));
+  }
+  static double line_bytes(int section, const GraphFacts& facts) {
+    if (section == 0) return PointLinesLayout<PointStyle::kDot>::line_bytes(0, facts) + 12;
+    return EdgeLinesLayout<EdgeStyle::kDot>::line_bytes(0, facts) * 1.5;
+  }
+  template <class Lines>
+  static std::uint64_t format(const Lines& lines, const FormatJob& job, const GraphFacts& facts,
+                              ChunkOutput& out) {
+    if (job.section == 0) return PointLinesLayout<PointStyle::kDot>::format(lines, job, facts, out);
+    return EdgeLinesLayout<EdgeStyle::kDot>::format(lines, job, facts, out);
+  }
+};
+
+}  // namespace famgen
