@@ -8,7 +8,7 @@
 // and the limit, and medians are reported.
 //
 // Usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...
-//   TABLE: keywords, formats, permute, pipes, sierpinski, mpi
+//   TABLE: keywords, formats, coordinates, permute, pipes, sierpinski, mpi
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -256,6 +256,56 @@ void keywords_table(Bench& bench) {
   std::printf("\n\n");
 }
 
+// The graph with its coordinates beside it, on two threads, against the raw write of both
+// files' bytes (one after the other, as famgen writes them): families with whole-number
+// positions, and those whose positions come from the integer trigonometry.
+void coordinates_table(Bench& bench) {
+  std::printf(
+      "== -coordinates with -threads 2, warm medians of %d, ÷ the raw write of both files\n",
+      bench.rounds);
+  std::printf("%-10s %-10s %-11s %12s %12s %8s %8s %7s\n", "keyword", "sizes", "layout",
+              "graph bytes", "coord bytes", "famgen s", "limit s", "÷limit");
+  const std::vector<std::pair<std::string, std::string>> graphs = {
+      {"grid", "5000,5000"},  {"tree", "25"},         {"hypercube", "22"},
+      {"circle", "30000000"}, {"torus", "4000,4000"}, {"sierpinski", "14"}};
+  for (const auto& [keyword, full] : graphs) {
+    for (const std::string layout : {"metis", "scotch"}) {
+      const std::string sizes = bench.quick ? sizes_of(bench, keyword) : full;
+      const std::string out = bench.path("famgen.out");
+      const std::string coordinates = bench.path("famgen.xyz");
+      auto arguments = bench.famgen(
+          keyword, sizes, {"-threads", "2", "-format", layout, "-coordinates", coordinates}, out);
+      bench.check(run(arguments), keyword + " -coordinates");
+      const auto graph_bytes = std::filesystem::file_size(out);
+      const auto coordinate_bytes = std::filesystem::file_size(coordinates);
+      const std::string limit = std::string(WRITE_LIMIT_BINARY) + " " +
+                                std::to_string(graph_bytes) + " " + bench.path("limit.out") +
+                                " && " + WRITE_LIMIT_BINARY + " " +
+                                std::to_string(coordinate_bytes) + " " + bench.path("limit.xyz");
+      std::vector<double> famgen_seconds;
+      std::vector<double> limit_seconds;
+      for (int round = 0; round < bench.rounds; ++round) {
+        std::filesystem::remove(out);
+        std::filesystem::remove(coordinates);
+        bench.warm_up(graph_bytes + coordinate_bytes);
+        famgen_seconds.push_back(run(arguments).seconds);
+        std::filesystem::remove(out);
+        std::filesystem::remove(coordinates);
+        bench.warm_up(graph_bytes + coordinate_bytes);
+        limit_seconds.push_back(run_shell(limit).seconds);
+        std::filesystem::remove(bench.path("limit.out"));
+        std::filesystem::remove(bench.path("limit.xyz"));
+      }
+      std::printf("%-10s %-10s %-11s %12ju %12ju %8.3f %8.3f %7.2f\n", keyword.c_str(),
+                  sizes.c_str(), layout.c_str(), graph_bytes, coordinate_bytes,
+                  median(famgen_seconds), median(limit_seconds),
+                  median(famgen_seconds) / median(limit_seconds));
+      std::fflush(stdout);
+    }
+  }
+  std::printf("\n");
+}
+
 // Every layout of the grid and the hypercube on two threads, each against the raw write of its
 // own bytes.
 void formats_table(Bench& bench) {
@@ -474,7 +524,7 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...\n"
-                   "TABLE: keywords, formats, permute, pipes, sierpinski, mpi\n");
+                   "TABLE: keywords, formats, coordinates, permute, pipes, sierpinski, mpi\n");
       return 2;
     }
   }
@@ -482,6 +532,7 @@ int main(int argc, char** argv) {
   const auto wanted = [&](const std::string& table) { return only.empty() || only.count(table); };
   if (wanted("keywords")) keywords_table(bench);
   if (wanted("formats")) formats_table(bench);
+  if (wanted("coordinates")) coordinates_table(bench);
   if (wanted("permute")) permute_table(bench);
   if (wanted("pipes")) pipes_table(bench);
   if (wanted("sierpinski")) sierpinski_table(bench);
