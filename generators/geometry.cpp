@@ -83,12 +83,12 @@ const RingAngles::Table& rotation_table() {
 // A size of no ring (below 1, for sizes a family refuses) is taken as one point.
 RingAngles::RingAngles(std::int64_t n) : n_(static_cast<std::uint64_t>(n > 0 ? n : 1)) {
   whole_turns_ = ~std::uint64_t{0} / n_;
+  reciprocal_ = whole_turns_;
   rest_ = ~std::uint64_t{0} - whole_turns_ * n_ + 1;  // 2^64 - whole_turns · n
   if (rest_ == n_) {                                  // n divides 2^64
     ++whole_turns_;
     rest_ = 0;
   }
-  reciprocal_ = ~std::uint64_t{0} / n_;
   table_ = &rotation_table();
   step_ = placed(1);
 }
