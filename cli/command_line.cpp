@@ -13,7 +13,17 @@ namespace {
 constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 constexpr std::string_view kSizeDelimiters = " ,\t\n";
 
-enum class Option { kGraphType, kSize, kOut, kThreads, kFormat, kPermute, kCoordinates };
+enum class Option {
+  kGraphType,
+  kSize,
+  kOut,
+  kThreads,
+  kFormat,
+  kPermute,
+  kCoordinates,
+  kStencil,
+  kPeriodic,
+};
 
 struct OptionName {
   std::string_view name;
@@ -29,6 +39,8 @@ constexpr auto kOptions = std::to_array<OptionName>({
     {"-format", Option::kFormat},
     {"-permute", Option::kPermute},
     {"-coordinates", Option::kCoordinates},
+    {"-stencil", Option::kStencil},
+    {"-periodic", Option::kPeriodic},
 });
 
 bool starts_with(std::string_view text, std::string_view prefix) {
@@ -58,12 +70,61 @@ std::string_view next_token(std::string_view& rest) {
   return token;
 }
 
+// The first two numbers are the sizes of every family; the mesh takes every number of the
+// value, one per axis.
 void apply_sizes(std::string_view value, Settings& settings) {
   const std::string_view first = next_token(value);
   if (first.empty()) return;
   settings.first_size = read_size_token(first);
+  settings.sizes = {settings.first_size};
   const std::string_view second = next_token(value);
-  if (!second.empty()) settings.second_size = read_size_token(second);
+  if (second.empty()) return;
+  settings.second_size = read_size_token(second);
+  settings.sizes.push_back(settings.second_size);
+  for (std::string_view token = next_token(value); !token.empty(); token = next_token(value))
+    settings.sizes.push_back(read_size_token(token));
+}
+
+void refuse_mesh_option(Settings& settings, std::string why) {
+  if (settings.mesh_option_error.empty()) settings.mesh_option_error = std::move(why);
+}
+
+// Exactly "star" or "box".
+void apply_stencil(std::string_view value, Settings& settings) {
+  settings.mesh_options_given = true;
+  if (value == "star") {
+    settings.stencil = Stencil::kStar;
+  } else if (value == "box") {
+    settings.stencil = Stencil::kBox;
+  } else {
+    refuse_mesh_option(
+        settings, "unknown stencil '" + std::string(value) + "': the stencils are star and box");
+  }
+}
+
+// "all", "none", or a 0 or 1 for each axis, separated as the sizes are.
+void apply_periodic(std::string_view value, Settings& settings) {
+  settings.mesh_options_given = true;
+  if (value == "all" || value == "none") {
+    settings.periodic = {value == "all" ? PeriodicAxes::Kind::kAll : PeriodicAxes::Kind::kNone, {}};
+    return;
+  }
+  PeriodicAxes periodic{PeriodicAxes::Kind::kList, {}};
+  std::string_view rest = value;
+  for (std::string_view token = next_token(rest); !token.empty(); token = next_token(rest)) {
+    if (token != "0" && token != "1") {
+      periodic.list.clear();
+      break;
+    }
+    periodic.list.push_back(token == "1");
+  }
+  if (periodic.list.empty()) {
+    refuse_mesh_option(settings,
+                       "-periodic takes all, none or a 0 or 1 for each axis (1,0,1), not '" +
+                           std::string(value) + "'");
+    return;
+  }
+  settings.periodic = std::move(periodic);
 }
 
 // The value's first word; a value without one leaves the name as it was.
@@ -153,6 +214,12 @@ int parse_command_line(int argc, const char* const* argv, Settings& settings) {
         case Option::kPermute:
           if (const auto seed = read_number(value)) settings.permute_seed = seed;
           break;
+        case Option::kStencil:
+          apply_stencil(value, settings);
+          break;
+        case Option::kPeriodic:
+          apply_periodic(value, settings);
+          break;
       }
       break;
     }
@@ -166,7 +233,7 @@ std::string usage_text() {
                      "\n"
                      "usage: famgen -graphtype KEYWORD -size N[,M] -out FILE\n"
                      "              [-format LAYOUT] [-coordinates FILE] [-threads N]\n"
-                     "              [-permute SEED]\n"
+                     "              [-permute SEED] [-stencil STENCIL] [-periodic AXES]\n"
                      "\n"
                      "keywords and their sizes:\n";
   for (const FamilyRow& family : kFamilies) {
@@ -186,6 +253,10 @@ std::string usage_text() {
       "  -coordinates FILE   the position of every vertex, one line each, beside the graph\n"
       "  -threads N          format on N threads (0: one per core); the same bytes\n"
       "  -permute SEED       number the vertices at random, the same for the same SEED\n"
+      "  -stencil STENCIL    the mesh's: star (one step along one axis, the default) or box\n"
+      "                      (one step or none along every axis)\n"
+      "  -periodic AXES      the mesh's axes that wrap around: all, none (the default), or a\n"
+      "                      0 or 1 for each axis, as 1,0,1\n"
       "\n"
       "exit status: 0 the file is written; 1 refused before the file was touched (figures\n"
       "past 64 bits, no room on the disk, no memory, an unknown layout); 2 no graph type\n"
@@ -216,6 +287,10 @@ Outcome dispatch_graph(const Settings& settings, const GraphDestination& destina
   if (!settings.unknown_format.empty()) {
     return refused("unknown format '" + settings.unknown_format + "': the formats are " +
                    format_keywords());
+  }
+  if (!settings.mesh_option_error.empty()) return refused(settings.mesh_option_error);
+  if (settings.mesh_options_given && settings.graph_type != GRAPH_MESH) {
+    return refused("-stencil and -periodic apply to the mesh alone");
   }
   if (const std::optional<std::string_view> message = size_message(settings)) {
     return {static_cast<int>(message->size()), std::string(*message), {}};

@@ -4,10 +4,12 @@
 // Adding a family is its file, its GraphType, a row of kFamilies and a case of visit_family.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "generators/binary_tree.hpp"
 #include "generators/circle.hpp"
@@ -15,6 +17,7 @@
 #include "generators/cylinder.hpp"
 #include "generators/grid.hpp"
 #include "generators/hypercube.hpp"
+#include "generators/mesh.hpp"
 #include "generators/sierpinski.hpp"
 #include "generators/star.hpp"
 #include "generators/torus.hpp"
@@ -37,7 +40,8 @@ enum GraphType : std::int32_t {
   GRAPH_STAR = 11,
   GRAPH_COMPLETEGRAPH = 12,
   GRAPH_UNCONNECTED_COMPLETEGRAPH = 13,
-  GRAPH_LAST = GRAPH_UNCONNECTED_COMPLETEGRAPH,
+  GRAPH_MESH = 14,
+  GRAPH_LAST = GRAPH_MESH,
 };
 
 // What names one graph: its family and its sizes, as the command line gives them.
@@ -45,6 +49,10 @@ struct FamilyRequest {
   GraphType graph_type = GRAPH_NONE;
   std::int32_t first_size = 0;
   std::int32_t second_size = 0;
+  // Every number of the size value, in order: the mesh takes them all, one per axis.
+  std::vector<std::int32_t> sizes;
+  Stencil stencil = Stencil::kStar;  // the mesh's
+  PeriodicAxes periodic;             // the mesh's
 };
 
 // What the command line knows of a family: its keyword, the least sizes it takes and the
@@ -57,6 +65,9 @@ struct FamilyRow {
   std::string_view message;
   std::string_view sizes;    // for the usage text
   std::string_view summary;  // for the usage text
+  // The sizes are a list, each at least 1, of 1 to kMostMeshAxes numbers (first_size_above and
+  // second_size_checked play no part).
+  bool size_list = false;
 };
 
 inline constexpr std::string_view kGridMessage =
@@ -92,6 +103,8 @@ inline constexpr auto kFamilies = std::to_array<FamilyRow>({
      "as below, vertex lines only (N >= 1)"},
     {GRAPH_UNCONNECTED_COMPLETEGRAPH, "unconnected_completegraph", 0, true, kCompleteMessage, "N,C",
      "C disjoint complete graphs of N vertices (N, C >= 1)"},
+    {GRAPH_MESH, "mesh", 0, false, "Mesh needs 1 to 8 sizes, each at least 1. Exiting.\n",
+     "N1,...,Nd", "the N1 x ... x Nd mesh, d from 1 to 8 (-stencil, -periodic)", true},
 });
 
 // Row k - 1 is that of GraphType k, and every GraphType but GRAPH_NONE has one.
@@ -110,6 +123,11 @@ inline const FamilyRow& family_row(GraphType type) {
 // The family's message when the sizes fall short of its least sizes; nothing when they pass.
 inline std::optional<std::string_view> size_message(const FamilyRequest& request) {
   const FamilyRow& row = family_row(request.graph_type);
+  if (row.size_list) {
+    const bool fits = !request.sizes.empty() && request.sizes.size() <= kMostMeshAxes &&
+                      std::ranges::all_of(request.sizes, [](std::int32_t n) { return n >= 1; });
+    return fits ? std::nullopt : std::optional(row.message);
+  }
   if (request.first_size > row.first_size_above &&
       (!row.second_size_checked || request.second_size > 0)) {
     return std::nullopt;
@@ -150,6 +168,8 @@ Outcome visit_family(const FamilyRequest& request, Use&& use) {
       return generate_complete_graphs(first, second, use, true);
     case GRAPH_UNCONNECTED_COMPLETEGRAPH:
       return generate_complete_graphs(first, second, use, false);
+    case GRAPH_MESH:
+      return generate_mesh(request.sizes, request.stencil, request.periodic, use);
     case GRAPH_NONE:
       break;
   }

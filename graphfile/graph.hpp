@@ -45,8 +45,8 @@ struct GraphFacts {
   CountsLineEnd counts_line_end = CountsLineEnd::kNewline;
   // Names the graph in the comment lines of the other layouts.
   std::string title;
-  // The positions of the vertices: 2 or 3 coordinates each, as integers counted in units of
-  // 10^-decimals (0: whole numbers; 6: micro-units, written with six decimals).
+  // The positions of the vertices: 2 or 3 coordinates each (1 to 8 for a mesh), as integers counted
+  // in units of 10^-decimals (0: whole numbers; 6: micro-units, written with six decimals).
   int dimension = 2;
   int decimals = 0;
   // The vertex lines: counts.vertices of them, or none when that is below 1.
@@ -64,8 +64,9 @@ GraphFacts graph_facts(GraphCounts counts, std::string comment_line, CountsLineE
 //   template <class Sink> void write_lines(Vertex first, Vertex last, Sink& sink) const;
 //   template <class Sink> void write_positions(Vertex first, Vertex last, Sink& sink) const;
 // where write_lines drives the sink over the lines of vertices first..last in order (the sink
-// calls are listed in layouts/sinks.hpp), and write_positions calls sink.write_point(x, y) or
-// sink.write_point(x, y, z) for each of those vertices in turn. It may also have
+// calls are listed in layouts/sinks.hpp), and write_positions calls sink.write_point(x, y),
+// sink.write_point(x, y, z) or, for any count of coordinates (GraphFacts::dimension),
+// sink.write_coordinates(coordinates, count) for each of those vertices in turn. It may also have
 //   std::optional<std::string> refusal() const;  // why it cannot be had (figures past 64 bits)
 //   std::optional<std::string> prepare();        // builds what its lines read; why not, if not
 // Whoever uses a family asks refusal_of() first, and prepare() before it asks for lines.
@@ -123,6 +124,11 @@ class ChunkOutput {
 };
 
 inline constexpr std::size_t kOperationRoom = 4096;
+
+// A list line handed over whole (write_list_line) is short enough for one operation's room: 64
+// entries of at most 20 digits, two numbers an entry in the edge layouts. Longer lines go
+// through write_neighbour or write_neighbour_run.
+inline constexpr int kMostListLineEntries = 64;
 
 class Relabelling;
 

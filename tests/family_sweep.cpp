@@ -49,19 +49,37 @@ const std::vector<KeywordSizes>& small_graphs() {
       {"unconnected_completegraph", "1,3"},
       {"unconnected_completegraph", "2,2"},
       {"unconnected_completegraph", "5,3"},
+      {"mesh", "1"},
+      {"mesh", "2", {"-periodic", "all"}},
+      {"mesh", "5", {"-periodic", "1"}},
+      {"mesh", "3,4"},
+      {"mesh", "3,4", {"-stencil", "box", "-periodic", "1,0"}},
+      {"mesh", "2,3,4", {"-stencil", "box", "-periodic", "all"}},
+      {"mesh", "3,3,3", {"-stencil", "box"}},
+      {"mesh", "4,1,3", {"-periodic", "0,1,1"}},
+      {"mesh", "3,3,3,3", {"-stencil", "box", "-periodic", "0,1,0,0"}},
+      {"mesh", "2,2,3,2,2", {"-periodic", "all"}},
   };
   return graphs;
 }
 
+std::string KeywordSizes::name() const {
+  std::string text = keyword + " " + sizes;
+  for (const std::string& option : options)
+    text += " " + option;
+  return text;
+}
+
 void with_source(const KeywordSizes& graph, const std::function<void(const GraphSource&)>& look) {
-  const char* argv[] = {"famgen", "-graphtype", graph.keyword.c_str(), "-size",
-                        graph.sizes.c_str()};
+  std::vector<const char*> argv = {"famgen", "-graphtype", graph.keyword.c_str(), "-size",
+                                   graph.sizes.c_str()};
+  for (const std::string& option : graph.options)
+    argv.push_back(option.c_str());
   Settings settings;
-  parse_command_line(5, argv, settings);
+  parse_command_line(static_cast<int>(argv.size()), argv.data(), settings);
   const Outcome outcome = dispatch_graph(settings, SourceProbe(look));
   if (outcome.status != 0) {
-    throw std::runtime_error(graph.keyword + " " + graph.sizes +
-                             " was refused: " + outcome.message + outcome.error);
+    throw std::runtime_error(graph.name() + " was refused: " + outcome.message + outcome.error);
   }
 }
 

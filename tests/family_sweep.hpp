@@ -14,6 +14,8 @@ namespace famgen {
 struct KeywordSizes {
   std::string keyword;
   std::string sizes;
+  std::vector<std::string> options = {};  // further arguments (the mesh's -stencil, -periodic)
+  std::string name() const;               // for messages: "mesh 3,4 -stencil box"
 };
 
 // Every family at its smallest sizes (self-loops, repeated neighbours, empty lines, no lines at

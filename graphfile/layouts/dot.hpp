@@ -16,6 +16,9 @@ struct DotLayout : LayoutDefaults {
     return "graph \"" + facts.title + relabel_note(seed) + "\" {\n";
   }
   static std::string trailer(const GraphFacts&) { return "}\n"; }
+  static std::optional<std::string> refusal(const GraphFacts& facts) {
+    return beyond_three_axes("a Graphviz drawing", facts);
+  }
   // '  1 [pos="0,0"];' a vertex and '  1 -- 2;' an edge at least.
   static std::uint64_t body_lower_bound(const GraphFacts& facts) {
     const auto edges = static_cast<std::uint64_t>(std::max<std::int64_t>(0, edge_lines_of(facts)));

@@ -1,7 +1,7 @@
 // The sink of the layouts with one line per vertex position (coordinates.hpp,
-// scotch_geometry.hpp, the nodes of dot.hpp). A family drives it with write_point(x, y) or
-// write_point(x, y, z) for each vertex of a range in turn; the numbers count units of
-// 10^-decimals, decimals being 0 or 6 (GraphFacts).
+// scotch_geometry.hpp, the nodes of dot.hpp). A family drives it with write_point(x, y),
+// write_point(x, y, z) or write_coordinates(coordinates, count) for each vertex of a range in turn;
+// the numbers count units of 10^-decimals, decimals being 0 or 6 (GraphFacts).
 #pragma once
 
 #include "graphfile/layouts/sinks.hpp"
@@ -34,7 +34,7 @@ class PointSink {
   void write_point(std::int64_t x, std::int64_t y) {
     char* cursor = start_line(buffer_.reserve());
     if constexpr (kStyle == PointStyle::kDot) {
-      cursor = write_pos(cursor, x, y);
+      cursor = write_pos(cursor, x * kPointsPerUnit, -y * kPointsPerUnit);
     } else {
       cursor = write_coordinate(cursor, 1, x);
       *cursor++ = ' ';
@@ -44,11 +44,33 @@ class PointSink {
     buffer_.commit(cursor);
   }
 
+  // Any count of coordinates: 1 (drawn on the x axis), 2 and 3 as above, or more (a mesh of
+  // up to 8 axes), which the plain layouts list in full and the layouts that refuse them
+  // (dot, Scotch's geometry) never receive.
+  void write_coordinates(const std::int64_t* coordinates, int count) {
+    if (count == 2) return write_point(coordinates[0], coordinates[1]);
+    if (count == 3) return write_point(coordinates[0], coordinates[1], coordinates[2]);
+    if constexpr (kStyle == PointStyle::kDot) {
+      write_point(coordinates[0], 0);
+    } else {
+      char* cursor = start_line(buffer_.reserve());
+      for (int k = 0; k < count; ++k) {
+        cursor = write_coordinate(cursor, static_cast<unsigned>(k) + 1, coordinates[k]);
+        *cursor++ = ' ';
+      }
+      cursor[-1] = '\n';
+      buffer_.commit(cursor);
+    }
+  }
+
   void write_point(std::int64_t x, std::int64_t y, std::int64_t z) {
     if constexpr (kStyle == PointStyle::kDot) {
       // Seen from in front and above, at 60 degrees or so: the z axis up, y foreshortened by
-      // half.
-      write_point(x, z + y / 2);
+      // half. Whole numbers are halved in points, exactly; micro-units in micro-units.
+      const std::int64_t up = decimals_ == 0 ? z * kPointsPerUnit + y * (kPointsPerUnit / 2)
+                                             : (z + y / 2) * kPointsPerUnit;
+      char* cursor = start_line(buffer_.reserve());
+      buffer_.commit(write_pos(cursor, x * kPointsPerUnit, -up));
     } else {
       char* cursor = start_line(buffer_.reserve());
       cursor = write_coordinate(cursor, 1, x);
@@ -86,11 +108,12 @@ class PointSink {
     return write_six_decimals(cursor, magnitude % 1000000);
   }
 
+  // pos in points, given in points.
   char* write_pos(char* cursor, std::int64_t x, std::int64_t y) {
     cursor = append(cursor, "[pos=\"");
-    cursor = write_coordinate(cursor, 1, x * kPointsPerUnit);
+    cursor = write_coordinate(cursor, 1, x);
     *cursor++ = ',';
-    cursor = write_coordinate(cursor, 2, -y * kPointsPerUnit);
+    cursor = write_coordinate(cursor, 2, y);
     return append(cursor, "\"];\n");
   }
 
@@ -99,6 +122,14 @@ class PointSink {
   Vertex line_;
   PositionalDecimals<Writer> decimals_by_position_;  // 0: the label, 1 to 3: x, y, z
 };
+
+// The refusal of a layout that draws or stores at most three coordinates a vertex.
+inline std::optional<std::string> beyond_three_axes(std::string_view layout,
+                                                    const GraphFacts& facts) {
+  if (facts.dimension <= 3) return std::nullopt;
+  return std::string(layout) + " holds 1 to 3 coordinates a vertex; this graph has " +
+         decimal_text(facts.dimension);
+}
 
 // What the layouts of positions share but their headings.
 template <PointStyle kStyle>

@@ -10,6 +10,9 @@ namespace famgen {
 struct ScotchGeometryLayout : PointLinesLayout<PointStyle::kLabels> {
   static constexpr std::string_view kKeyword = "";  // follows from -format scotch
 
+  static std::optional<std::string> refusal(const GraphFacts& facts) {
+    return beyond_three_axes("Scotch's geometry file", facts);
+  }
   static std::string heading(const GraphFacts& facts, RelabelSeed) {
     return decimal_text(facts.dimension) + "\n" + decimal_text(facts.line_count()) + "\n";
   }

@@ -3,6 +3,7 @@
 //                                                // of coordinates, which follow from -format
 //   static constexpr int kSections;              // parts written one after the other
 //   static std::string heading(const GraphFacts&, RelabelSeed);
+//   static std::optional<std::string> refusal(const GraphFacts&);  // why it cannot hold the graph
 //   static std::string trailer(const GraphFacts&);             // after the last section
 //   static std::uint64_t body_lower_bound(const GraphFacts&);  // bytes past the heading, at least
 //   static double line_bytes(int section, const GraphFacts&);  // about, to cut jobs evenly
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "graphfile/graph.hpp"
@@ -35,6 +37,7 @@ namespace famgen {
 
 struct LayoutDefaults {
   static constexpr int kSections = 1;
+  static std::optional<std::string> refusal(const GraphFacts&) { return std::nullopt; }
   static std::string trailer(const GraphFacts&) { return {}; }
   static bool counts_earlier_entries(int) { return false; }
   static void rebase(int, char*, char*, std::uint64_t) {}
@@ -144,10 +147,6 @@ class DegreeCounter {
   std::uint64_t* degrees_;
   std::uint64_t entries_ = 0;
 };
-
-// A list line handed over whole is short enough for one operation's room: 64 entries of at
-// most 20 digits, two numbers an entry in the edge layouts.
-inline constexpr int kMostListLineEntries = 64;
 
 // The decimal writers of one line's positions: entry k of a line goes through writer k, the
 // entries past the last writer through the last one, where a long line's rising numbers keep

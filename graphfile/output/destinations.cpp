@@ -25,8 +25,16 @@ std::deque<OutputPlan> plans_of(const GraphSource& source, const WriteOptions& o
   return plans;
 }
 
+std::optional<Outcome> refusal_of_plans(const std::deque<OutputPlan>& plans) {
+  for (const OutputPlan& plan : plans) {
+    if (!plan.refusal().empty()) return refused(plan.refusal());
+  }
+  return std::nullopt;
+}
+
 Outcome FileDestination::write(const GraphSource& source) const {
   const std::deque<OutputPlan> plans = plans_of(source, options_);
+  if (const std::optional<Outcome> refusal = refusal_of_plans(plans)) return *refusal;
   std::vector<FileRequest> requests;
   for (std::size_t k = 0; k < plans.size(); ++k)
     requests.push_back({options_.outputs[k].name, plans[k].lower_bound()});
@@ -51,6 +59,7 @@ Outcome FileDestination::write(const GraphSource& source) const {
 Outcome MemoryDestination::write(const GraphSource& source) const {
   const std::deque<OutputPlan> plans = plans_of(source, options_);
   outputs_.clear();
+  if (const std::optional<Outcome> refusal = refusal_of_plans(plans)) return *refusal;
   for (const OutputPlan& plan : plans) {
     StringSink sink;
     write_output(plan, options_.threads, sink);

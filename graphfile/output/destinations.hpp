@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct WriteOptions {
 
 // The plans of the outputs, in the options' order.
 std::deque<OutputPlan> plans_of(const GraphSource& source, const WriteOptions& options);
+
+// The refusal of the first output whose layout cannot hold the graph; nothing when all can.
+std::optional<Outcome> refusal_of_plans(const std::deque<OutputPlan>& plans);
 
 // The outputs as files, all of them or none (graph_file.hpp).
 class FileDestination final : public GraphDestination {

@@ -119,6 +119,7 @@ Outcome MpiDestination::write(const GraphSource& source) const {
   // A file-size limit then reaches every process as the write error EFBIG.
   signal(SIGXFSZ, SIG_IGN);
   const std::deque<OutputPlan> plans = plans_of(source, options_);
+  if (const std::optional<Outcome> refusal = refusal_of_plans(plans)) return *refusal;
 
   // Rank 0 opens the outputs as famgen does and tells the others where to write.
   GraphFiles files;

@@ -16,6 +16,7 @@ OutputPlan::OutputPlan(const GraphSource& source, Format format, RelabelSeed see
   with_layout(format, [&](auto layout) {
     heading_ = layout.heading(facts, seed);
     trailer_ = layout.trailer(facts);
+    refusal_ = layout.refusal(facts).value_or("");
     lower_bound_ =
         saturating_add(heading_.size() + trailer_.size(), layout.body_lower_bound(facts));
     for (int section = 0; section < layout.kSections; ++section)

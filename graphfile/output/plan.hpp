@@ -41,6 +41,9 @@ class OutputPlan {
   const GraphSource& source() const { return source_; }
   const std::string& heading() const { return heading_; }
   const std::string& trailer() const { return trailer_; }  // after the last section
+  // Why the layout cannot hold this graph (a drawing of more than three axes); empty when it
+  // can. No destination writes an output with a refusal.
+  const std::string& refusal() const { return refusal_; }
   // A size the output cannot be smaller than, so that a file that would fit is never refused.
   std::uint64_t lower_bound() const { return lower_bound_; }
   int sections() const { return static_cast<int>(line_bytes_.size()); }
@@ -66,6 +69,7 @@ class OutputPlan {
   std::optional<Relabelling> relabelling_;
   std::string heading_;
   std::string trailer_;
+  std::string refusal_;
   std::uint64_t lower_bound_ = 0;
   std::vector<double> line_bytes_;  // [section]: about the bytes of a line
 };
