@@ -155,6 +155,7 @@ TEST_P(SizeCheckTest, PrintsMessageAndTouchesNoFile) {
 
 const std::string kGrid = "One or more grid dimensions are not available. Exiting.\n";
 const std::string kComplete = "setting is error. Exiting.\n";
+const std::string kMesh = "Mesh needs 1 to 8 sizes, each at least 1. Exiting.\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Families, SizeCheckTest,
@@ -174,7 +175,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"star", "2", "Star size must be greatwer than 2. Exiting.\n"},
         RefusalCase{"completegraph", "0,5", kComplete},
         RefusalCase{"unconnected_completegraph", "3", kComplete},
-        RefusalCase{"unconnected_completegraph", "0,3", kComplete}));
+        RefusalCase{"unconnected_completegraph", "0,3", kComplete},
+        RefusalCase{"mesh", ",,", kMesh}, RefusalCase{"mesh", "4,0,4", kMesh},
+        RefusalCase{"mesh", "3,-1", kMesh}, RefusalCase{"mesh", "1,1,1,1,1,1,1,1,1", kMesh}));
 
 TEST(DispatchGraph, MessageLengthsAreTheDocumentedStatuses) {
   const std::vector<std::pair<std::string, int>> expected = {
@@ -312,7 +315,53 @@ INSTANTIATE_TEST_SUITE_P(
         ProcessCase{{"-graphtype", "circle", "-size", "3"}, 255, "", true},
         ProcessCase{{"-graphtype", "circle", "-size", "3", "-out", "/dev/full"}, 255, "", true},
         ProcessCase{
-            {"-graphtype", "circle", "-size", "200000", "-out", "/dev/full"}, 255, "", true}));
+            {"-graphtype", "circle", "-size", "200000", "-out", "/dev/full"}, 255, "", true},
+        // The mesh: its sizes, stencil and periodic axes on the comment line, neighbours
+        // ascending; values its options do not take, a -periodic list of another length, the
+        // options on another family, figures past 64 bits and drawings of four axes are refused
+        // before anything is written.
+        ProcessCase{{"-graphtype", "mesh", "-size", "2 3", "-out", "-", "-stencil", "box"},
+                    0,
+                    "% 2 x 3 mesh, 9-point box stencil, periodic 0,0 (6 vertices)\n6 11\n"
+                    "2 4 5 \n1 3 4 5 6 \n2 5 6 \n1 2 5 \n1 2 3 4 6 \n2 3 5 \n",
+                    false},
+        ProcessCase{{"-graphtype", "mesh", "-size", "4", "-out", "-", "-periodic", "all"},
+                    0,
+                    "% 4 mesh, 3-point star stencil, periodic 1 (4 vertices)\n4 4\n"
+                    "2 4 \n1 3 \n2 4 \n1 3 \n",
+                    false},
+        ProcessCase{{"-graphtype", "mesh", "-size", "2,1,2", "-out", "/dev/null", "-format",
+                     "scotch", "-coordinates", "/dev/stdout"},
+                    0,
+                    "3\n4\n1 0 0 0\n2 1 0 0\n3 0 0 1\n4 1 0 1\n",
+                    false},
+        ProcessCase{{"-graphtype", "mesh", "-size", "1,1,1,2", "-out", "/dev/null", "-coordinates",
+                     "/dev/stdout"},
+                    0,
+                    "0 0 0 0\n1 0 0 0\n",
+                    false},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3", "-out", "-", "-stencil", "cube"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3", "-out", "-", "-periodic", "yes"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", "1,0,1"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "grid", "-size", "3,3", "-out", "-", "-stencil", "box"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "2147483647,2147483647,3", "-out", "-"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "65536,65536,65536,65536", "-out", "-"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "2,2,2,2", "-out", "/dev/null", "-format", "dot"},
+            1,
+            "",
+            true},
+        ProcessCase{{"-graphtype", "mesh", "-size", "2,2,2,2", "-out", "/dev/null", "-format",
+                     "scotch", "-coordinates", "/dev/null"},
+                    1,
+                    "",
+                    true}));
 
 }  // namespace
 
@@ -378,8 +427,13 @@ INSTANTIATE_TEST_SUITE_P(
                     [](auto& n) {
                       return generate_complete_graphs(3, 2, write_to(FileDestination(n)), true);
                     }},
-        RoutingCase{"unconnected_completegraph", "3,2", [](auto& n) {
+        RoutingCase{"unconnected_completegraph", "3,2",
+                    [](auto& n) {
                       return generate_complete_graphs(3, 2, write_to(FileDestination(n)), false);
-                    }}));
+                    }},
+        RoutingCase{
+            "mesh", "3,4,2", [](auto& n) {
+              return generate_mesh({3, 4, 2}, Stencil::kStar, {}, write_to(FileDestination(n)));
+            }}));
 
 }  // namespace

@@ -10,9 +10,10 @@ trap 'rm -rf "$folder"' EXIT
 failures=0
 passed=0
 
-check() {  # expectation keyword sizes
-  local expectation=$1 keyword=$2 sizes=$3 file="$folder/$2-${3/,/x}"
-  if ! "$famgen" -graphtype "$keyword" -size "$sizes" -out "$file"; then
+check() {  # expectation keyword sizes [options...]
+  local expectation=$1 keyword=$2 sizes=$3 file="$folder/$2-${3//,/x}"
+  shift 3
+  if ! "$famgen" -graphtype "$keyword" -size "$sizes" "$@" -out "$file"; then
     echo "FAIL: famgen $keyword $sizes did not write its file"
     failures=$((failures + 1))
     return
@@ -22,7 +23,7 @@ check() {  # expectation keyword sizes
   if [[ $verdict == "$expectation" ]]; then
     passed=$((passed + 1))
   else
-    echo "FAIL: graphchk $verdict $keyword $sizes, expected $expectation"
+    echo "FAIL: graphchk $verdict $keyword $sizes $*, expected $expectation"
     failures=$((failures + 1))
   fi
 }
@@ -42,6 +43,12 @@ for sizes in 2,3 3,4 10,7; do check accepted cylinder "$sizes"; done
 for depth in 2 5 10; do check accepted tree "$depth"; done
 for dimension in 2 5 10; do check accepted hypercube "$dimension"; done
 for depth in 1 3 6; do check accepted sierpinski "$depth"; done
+# Meshes are simple at every size, periodic axes of 1 and 2 points included.
+for sizes in 2,2 1,7 9,6 3,4,5 2,1,3 12,10,8; do
+  for stencil in star box; do
+    for periodic in none all; do check accepted mesh "$sizes" -stencil $stencil -periodic $periodic; done
+  done
+done
 
 # The quirks kept on purpose, which METIS refuses: the doubled edge figure, the file without
 # heading lines, repeated neighbours of small rings and tori, the one-row and one-column folds.
@@ -85,6 +92,21 @@ else
   echo "FAIL: gpmetis cut the relabelled grid at '$permuted_cut', the plain one at '$plain_cut'"
   failures=$((failures + 1))
 fi
+
+# The 64 x 64 x 64 mesh of the 7-point stencil is cut by a plane into 2 parts with 4096 edges
+# and by three planes into 8 with 12288: gpmetis must come within 1.5 times of that.
+"$famgen" -graphtype mesh -size 64,64,64 -out "$folder/cube"
+for parts_and_planes in 2:4096 8:12288; do
+  parts=${parts_and_planes%:*} planes=${parts_and_planes#*:}
+  cut=$(gpmetis "$folder/cube" "$parts" 2>&1 | sed -n 's/.*Edgecut: *\([0-9]*\).*/\1/p' | head -n 1)
+  echo "gpmetis cuts the 64^3 mesh into $parts parts at ${cut:-?} edges; planes cut $planes"
+  if [[ -n $cut ]] && ((cut * 2 <= planes * 3)); then
+    passed=$((passed + 1))
+  else
+    echo "FAIL: gpmetis cut the 64^3 mesh into $parts parts at '$cut' edges, over 1.5 x $planes"
+    failures=$((failures + 1))
+  fi
+done
 
 echo "metis: $passed passed, $failures failed"
 ((failures == 0))

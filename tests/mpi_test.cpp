@@ -30,6 +30,7 @@ struct Row {
   std::string format;
   std::string seed;  // "-" for none
   std::string checksum;
+  std::vector<std::string> options = {};  // the family's, after the checksum
 };
 
 std::vector<Row> read_table(const std::string& path) {
@@ -40,6 +41,8 @@ std::vector<Row> read_table(const std::string& path) {
     std::istringstream fields(line);
     Row row;
     if (fields >> row.keyword >> row.sizes >> row.format >> row.seed >> row.checksum) {
+      for (std::string option; fields >> option;)
+        row.options.push_back(option);
       rows.push_back(row);
     }
   }
@@ -60,6 +63,7 @@ Settings settings_for(const Row& row, const std::string& out, bool threaded) {
                                         "-size",      row.sizes,    "-out",
                                         out,          "-format",    row.format};
   if (row.seed != "-") arguments.insert(arguments.end(), {"-permute", row.seed});
+  arguments.insert(arguments.end(), row.options.begin(), row.options.end());
   if (threaded) arguments.insert(arguments.end(), {"-threads", "2"});
   std::vector<const char*> argv;
   for (const std::string& argument : arguments)
@@ -105,7 +109,10 @@ int main(int argc, char** argv) {
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const Row& row = rows[k];
     const bool threaded = k % 3 == 1;
-    const std::string what = row.keyword + " " + row.sizes + " " + row.format +
+    std::string options;
+    for (const std::string& option : row.options)
+      options += " " + option;
+    const std::string what = row.keyword + " " + row.sizes + options + " " + row.format +
                              (row.seed != "-" ? " -permute " + row.seed : "") +
                              (threaded ? " -threads 2" : "");
     const Settings shared = settings_for(row, root + "/shared", threaded);
@@ -150,7 +157,8 @@ int main(int argc, char** argv) {
   for (const Row& row :
        {Row{"torus", "301,250", "scotch", "-", ""}, Row{"sierpinski", "8", "metis", "12", ""},
         Row{"circle", "90001", "dot", "-", ""}, Row{"tree", "16", "mtx", "12", ""},
-        Row{"completegraph", "4,0", "dot", "-", ""}}) {
+        Row{"completegraph", "4,0", "dot", "-", ""},
+        Row{"mesh", "40,30,20", "scotch", "-", "", {"-stencil", "box", "-periodic", "1,0,1"}}}) {
     Settings settings = settings_for(row, root + "/shared", row.keyword == "torus");
     settings.coordinates_name = root + "/points";
     const WriteOptions options = write_options(settings);

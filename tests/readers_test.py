@@ -10,6 +10,9 @@ with famgen's METIS file of the same graph, parsed here:
   adjacency with its multiplicities (see check_mtx).
 - NetworkX's read_edgelist must read every edgelist file to the METIS edges, and the heading
   must name the METIS vertex count and the number of edge lines read.
+- Every mesh of a sweep of small sizes (1 to 4 axes, periodic patterns) must be NetworkX's
+  grid_graph (star stencil) or strong product of paths and cycles (box stencil), vertex for
+  vertex under the lattice numbering.
 Last, every layout written on two threads must equal, byte for byte, the single-pass file.
 The positions are read too:
 - Graphviz's neato must draw (-n2 -Tsvg) the dot file of every graph of the gallery
@@ -30,7 +33,10 @@ import tempfile
 SIMPLE = [("grid", "3,4"), ("grid", "12,12"), ("folded_grid", "5,7"), ("partial_grid", "7,4"),
           ("partial_folded_grid", "6,6"), ("circle", "50"), ("star", "20"), ("torus", "3,4"),
           ("torus", "10,7"), ("cylinder", "3,4"), ("tree", "5"), ("hypercube", "5"),
-          ("sierpinski", "3"), ("unconnected_completegraph", "4,3"), ("completegraph", "5,2")]
+          ("sierpinski", "3"), ("unconnected_completegraph", "4,3"), ("completegraph", "5,2"),
+          ("mesh", "7"), ("mesh", "6,5", "-periodic", "0,1"),
+          ("mesh", "4,5,3", "-stencil", "box", "-periodic", "all"),
+          ("mesh", "3,2,3,2", "-stencil", "box"), ("mesh", "2,3,2,3,2", "-periodic", "all")]
 # Self-loops, neighbours listed twice, a lone vertex listing itself, and vertices with no edge.
 NON_SIMPLE = [("circle", "1"), ("circle", "2"), ("torus", "2,2"), ("folded_grid", "1,1"),
               ("folded_grid", "1,4"), ("cylinder", "3,1"), ("unconnected_completegraph", "1,3")]
@@ -44,10 +50,11 @@ def fail(message):
     print("FAIL: " + message)
 
 
-def famgen(folder, keyword, sizes, layout, threads=None, coordinates=None):
+def famgen(folder, keyword, sizes, layout, threads=None, coordinates=None, options=()):
     """Writes the file and returns its path, or None when famgen did not write it."""
     path = os.path.join(folder, f"{keyword}-{sizes.replace(',', 'x')}-{threads or 1}.{layout}")
-    command = [FAMGEN, "-graphtype", keyword, "-size", sizes, "-format", layout, "-out", path]
+    command = [FAMGEN, "-graphtype", keyword, "-size", sizes, *options, "-format", layout,
+               "-out", path]
     if threads:
         command += ["-threads", str(threads)]
     if coordinates:
@@ -161,9 +168,9 @@ def check_edgelist(networkx, path, adjacency, name):
 def check_drawings(neato, folder):
     gallery = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "docs", "gallery")
     with open(os.path.join(gallery, "graphs.txt")) as file:
-        graphs = [line.split()[:2] for line in file if line.strip()]
-    for keyword, sizes in graphs:
-        path = famgen(folder, keyword, sizes, "dot")
+        graphs = [line.split() for line in file if line.strip()]
+    for keyword, sizes, _, *options in graphs:
+        path = famgen(folder, keyword, sizes, "dot", options=options)
         if path:
             run = subprocess.run([neato, "-n2", "-Tsvg", path], capture_output=True, text=True)
             if run.returncode != 0 or "<svg" not in run.stdout or run.stderr:
@@ -194,6 +201,65 @@ def check_geometry(gout, gpart, folder, keyword, sizes):
         fail(f"gout on {keyword} {sizes}: its points are not famgen's coordinates")
 
 
+def networkx_mesh(networkx, sizes, periodic, box):
+    """NetworkX's own mesh, its nodes numbered as famgen numbers the lattice points (the last
+    axis fastest, from 1), without the self-loop NetworkX gives a cycle of one."""
+    if box:
+        factors = [(networkx.cycle_graph if p else networkx.path_graph)(n)
+                   for n, p in zip(sizes, periodic)]
+        for factor in factors:
+            factor.remove_edges_from(list(networkx.selfloop_edges(factor)))
+        graph, flat = factors[0], lambda node: (node,)
+        for factor in factors[1:]:
+            graph = networkx.strong_product(graph, factor)
+            flat = (lambda inner: lambda node: inner(node[0]) + (node[1],))(flat)
+        point = flat
+    else:
+        graph = networkx.grid_graph(dim=list(sizes), periodic=list(periodic))
+        graph.remove_edges_from(list(networkx.selfloop_edges(graph)))
+        # grid_graph names a node by its coordinates from the last dimension to the first.
+        point = lambda node: tuple(reversed(node)) if isinstance(node, tuple) else (node,)
+
+    def number(node):
+        index = 0
+        for n, c in zip(sizes, point(node)):
+            index = index * n + c
+        return index + 1
+    return graph, number
+
+
+def check_meshes(networkx, folder):
+    """A seeded sweep of small meshes against NetworkX; returns how many were compared."""
+    import itertools
+    import random
+    shapes = [(n,) for n in range(1, 6)] + list(itertools.product(range(1, 5), repeat=2))
+    shapes += list(itertools.product(range(1, 4), repeat=3))
+    shapes += random.Random(7).sample(list(itertools.product(range(1, 4), repeat=4)), 20)
+    compared = 0
+    for sizes in shapes:
+        for periodic in itertools.product((False, True), repeat=len(sizes)):
+            for box in (False, True):
+                text = ",".join(map(str, sizes))
+                flags = ",".join("1" if p else "0" for p in periodic)
+                options = ["-stencil", "box" if box else "star", "-periodic", flags]
+                path = famgen(folder, "mesh", text, "metis", options=options)
+                if not path:
+                    continue
+                name = f"mesh {text} {' '.join(options)}"
+                adjacency = read_metis(path, "mesh")
+                ours = {tuple(sorted((k, j))) for k, line in enumerate(adjacency, 1) for j in line}
+                graph, number = networkx_mesh(networkx, sizes, periodic, box)
+                theirs = {tuple(sorted((number(u), number(v)))) for u, v in graph.edges()}
+                if len(adjacency) != graph.number_of_nodes() or ours != theirs:
+                    fail(f"{name}: not NetworkX's {'strong product' if box else 'grid_graph'} "
+                         f"({len(ours - theirs)} edges more, {len(theirs - ours)} fewer)")
+                if any(line != sorted(set(line)) or k in line
+                       for k, line in enumerate(adjacency, 1)):
+                    fail(f"{name}: a line that is not ascending, repeats or lists its vertex")
+                compared += 1
+    return compared
+
+
 def readers():
     """The checks whose reader is installed, by layout."""
     found = {}
@@ -218,12 +284,12 @@ def readers():
 def main(folder):
     results = []  # per check, whether it added no failure
     for layout, (check, graphs) in readers().items():
-        for keyword, sizes in graphs:
+        for keyword, sizes, *options in graphs:
             before = len(failures)
-            metis = famgen(folder, keyword, sizes, "metis")
-            path = famgen(folder, keyword, sizes, layout)
+            metis = famgen(folder, keyword, sizes, "metis", options=options)
+            path = famgen(folder, keyword, sizes, layout, options=options)
             if metis and path:
-                check(path, read_metis(metis, keyword), f"{keyword} {sizes}")
+                check(path, read_metis(metis, keyword), " ".join([keyword, sizes, *options]))
             results.append(len(failures) == before)
     # 300 x 300: every layout is over a MiB, so the threaded run has several jobs to share.
     for layout in LAYOUTS:
@@ -238,6 +304,13 @@ def main(folder):
                 fail(f"grid 300,300 {layout}: {len(second)} bytes on 2 threads differ from "
                      f"the {len(first)} bytes of one pass")
         results.append(len(failures) == before)
+    try:
+        import networkx
+        before = len(failures)
+        print(f"meshes: {check_meshes(networkx, folder)} compared with NetworkX")
+        results.append(len(failures) == before)
+    except ImportError:
+        print("WARNING: NetworkX not found (package python3-networkx): meshes left uncompared")
     neato = shutil.which("neato")
     if neato:
         before = len(failures)
@@ -248,7 +321,8 @@ def main(folder):
     gout = shutil.which("gout") or shutil.which("scotch_gout")
     gpart = shutil.which("scotch_gpart") or shutil.which("gpart")
     if gout and gpart:
-        for keyword, sizes in [("grid", "20,30"), ("torus", "12,9"), ("sierpinski", "4")]:
+        for keyword, sizes in [("grid", "20,30"), ("torus", "12,9"), ("sierpinski", "4"),
+                               ("mesh", "5,6,7")]:
             before = len(failures)
             check_geometry(gout, gpart, folder, keyword, sizes)
             results.append(len(failures) == before)
