@@ -8,7 +8,7 @@
 // and the limit, and medians are reported.
 //
 // Usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...
-//   TABLE: keywords, formats, coordinates, permute, pipes, sierpinski, mpi
+//   TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -254,6 +254,28 @@ void keywords_table(Bench& bench) {
     if (!matches) bench.failed = true;
   }
   std::printf("\n\n");
+}
+
+// The 3D meshes of the 7-point and the 27-point stencil, in one pass and on two threads.
+void meshes_table(Bench& bench) {
+  std::printf("== 3D meshes, warm medians of %d, ÷ the raw write of the same bytes\n", bench.rounds);
+  print_versus_header();
+  struct MeshCase {
+    std::string sizes;
+    std::string quick_sizes;
+    std::vector<std::string> options;
+  };
+  for (const MeshCase& c : {MeshCase{"512,512,512", "240,240,240", {}},
+                            MeshCase{"256,256,256", "120,120,120", {"-stencil", "box"}}}) {
+    const std::string sizes = bench.quick ? c.quick_sizes : c.sizes;
+    for (const auto& [mode, threads] : {kModes[0], kModes[2]}) {
+      std::vector<std::string> options = c.options;
+      options.insert(options.end(), threads.begin(), threads.end());
+      print_versus(c.options.empty() ? "mesh (star)" : "mesh -stencil box", sizes, mode,
+                   against_limit(bench, "mesh", sizes, options));
+    }
+  }
+  std::printf("\n");
 }
 
 // The graph with its coordinates beside it, on two threads, against the raw write of both
@@ -524,13 +546,14 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...\n"
-                   "TABLE: keywords, formats, coordinates, permute, pipes, sierpinski, mpi\n");
+                   "TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi\n");
       return 2;
     }
   }
   std::filesystem::create_directories(bench.folder);
   const auto wanted = [&](const std::string& table) { return only.empty() || only.count(table); };
   if (wanted("keywords")) keywords_table(bench);
+  if (wanted("meshes")) meshes_table(bench);
   if (wanted("formats")) formats_table(bench);
   if (wanted("coordinates")) coordinates_table(bench);
   if (wanted("permute")) permute_table(bench);
