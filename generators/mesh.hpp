@@ -173,6 +173,10 @@ class Mesh {
     const std::int64_t row_length = shape_.sizes[d - 1];
     Point c = point_of(first);
     Vertex v = first;
+    // Room for a line of the box stencil past three axes, which is too long to hand over whole.
+    std::vector<Vertex> long_line;
+    if (stencil_points(shape_.stencil, d) - 1 > kMostListLineEntries)
+      long_line.resize(static_cast<std::size_t>(stencil_points(shape_.stencil, d) - 1));
     while (v <= last) {
       bool row_inside = !inner_offsets_.empty();
       for (int a = 0; a + 1 < d; ++a)
@@ -186,7 +190,7 @@ class Mesh {
           v += inside_end - j + 1;
           j = inside_end + 1;
         } else {
-          write_line(c, v, sink);
+          write_line(c, v, long_line.empty() ? nullptr : long_line.data(), sink);
           ++j;
           ++v;
         }
@@ -254,26 +258,21 @@ class Mesh {
     return count;
   }
 
-  // The neighbours of the point c, vertex v, in ascending order. Along the star stencil those
+  // The neighbours of the point c, vertex v, in ascending order, gathered in long_line when the
+  // stencil's lines may be too long to hand over whole. Along the star stencil those
   // below v come first axis first (a step back along an earlier axis lowers the number more),
   // those above it last axis first. Along the box stencil the choices of every axis, taken in
   // vertex order with the first axis slowest, are ascending already.
   template <class Sink>
-  void write_line(const Point& c, Vertex v, Sink& sink) const {
+  void write_line(const Point& c, Vertex v, Vertex* long_line, Sink& sink) const {
     const int d = shape_.dimension;
     std::int64_t reach[kMostMeshAxes][3];
     int counts[kMostMeshAxes];
     int own[kMostMeshAxes];
     for (int a = 0; a < d; ++a)
       counts[a] = axis_reach(a, c[a], reach[a], own[a]);
-    std::vector<Vertex> spill;  // the box stencil's long lines, past d = 3
     Vertex short_line[kMostListLineEntries];
-    const std::int64_t most = stencil_points(shape_.stencil, d) - 1;
-    Vertex* line = short_line;
-    if (most > kMostListLineEntries) {
-      spill.resize(static_cast<std::size_t>(most));
-      line = spill.data();
-    }
+    Vertex* line = long_line != nullptr ? long_line : short_line;
     int count = 0;
     if (shape_.stencil == Stencil::kStar) {
       for (int a = 0; a < d; ++a) {
