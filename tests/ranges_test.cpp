@@ -138,8 +138,8 @@ TEST(Threads, EveryThreadCountWritesTheSameFile) {
                                             {"sierpinski", "10"},
                                             {"completegraph", "500,5"},
                                             {"unconnected_completegraph", "150,80"},
-                                            {"mesh", "60,60,30", {"-periodic", "1,0,1"}},
-                                            {"mesh", "30,30,40", {"-stencil", "box"}}};
+                                            {"mesh", "40,40,30", {"-periodic", "1,0,1"}},
+                                            {"mesh", "20,20,30", {"-stencil", "box"}}};
   const ScratchFolder folder;
   for (const KeywordSizes& graph : graphs) {
     with_source(graph, [&](const GraphSource& source) {
