@@ -28,6 +28,9 @@ struct GraphCounts {
   std::int64_t edges = 0;      // the edge figure of the METIS counts line, quirks included
   std::int64_t arcs = 0;       // the entries the vertex lines list, all lines together
   std::int64_t loop_arcs = 0;  // of those, the entries that name their own vertex
+  // Of the others, the entries that repeat an earlier entry of their line. With loop_arcs, what
+  // -simple takes out (simple_graph.hpp); both stay 0 for a family whose lines never list them.
+  std::int64_t repeated_arcs = 0;
 };
 
 enum class CountsLineEnd {

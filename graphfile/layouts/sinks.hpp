@@ -20,7 +20,8 @@
 //   kMostListLineEntries entries at once;
 // - write_neighbour_run(first, count), the entries first, first + 1, ..., first + count - 1 of a
 //   list line at once (the long lines of the star and the complete graphs);
-// - write_fixed_line(a, b[, c[, d]]) for a whole fixed vertex line of two to four numbers.
+// - write_fixed_line(a[, b[, c[, d]]]) for a whole fixed vertex line of one to four numbers (the
+//   families write two to four; their simple graph may have fewer, simple_graph.hpp).
 #pragma once
 
 #include <algorithm>
