@@ -109,7 +109,7 @@ enum class Format {
 
 // How the vertices are numbered in a run: as the generator numbers them, or relabelled at
 // random with this seed.
-using RelabelSeed = std::optional<std::int64_t>;
+using RelabelSeed = std::optional<std::uint64_t>;
 
 // Where a layout's sink puts its bytes. A sink stores at cursor and, once cursor has reached
 // limit, calls make_room() before its next operation; past limit there is always room for one

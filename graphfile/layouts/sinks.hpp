@@ -48,7 +48,10 @@ inline std::string decimal_text(std::int64_t value) {
 }
 
 inline std::string relabel_note(RelabelSeed seed) {
-  return seed ? ", relabelled at random with seed " + decimal_text(*seed) : "";
+  if (!seed) return {};
+  char digits[32];
+  return ", relabelled at random with seed " +
+         std::string(digits, decimal::write_unsigned(digits, *seed));
 }
 
 // Stores a short text (at most 8 bytes, with the 8-byte store the room allows) and returns its

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,14 @@ struct WriteOptions {
   std::vector<OutputSpec> outputs;
   ThreadRequest threads;  // absent: the single pass on the calling thread
   RelabelSeed relabel_seed;
+  bool progress = false;  // what is written, the rate and the time left, on standard error
 };
 
 // The plans of the outputs, in the options' order.
 std::deque<OutputPlan> plans_of(const GraphSource& source, const WriteOptions& options);
+
+// The failure of a run that names no file for an output; nothing when every output has a name.
+std::optional<Outcome> unnamed_output(const WriteOptions& options);
 
 // The outputs as files, all of them or none (graph_file.hpp).
 class FileDestination final : public GraphDestination {
