@@ -2,8 +2,9 @@
 # famgen's bytes must not change unless a change means them to: every family at its smallest and
 # at a few larger sizes, in every layout, plain and relabelled, written in one pass to a file and
 # on 1, 2 and 3 threads to standard output, against the SHA-256 recorded in the table (keyword,
-# sizes, layout, seed or "-", checksum). With --record, prints the table with the single pass's
-# checksums instead, after checking that every thread count agrees with it.
+# sizes, layout, seed or "-", checksum, and on some rows a sixth column of further options such
+# as -simple). With --record, prints the table with the single pass's checksums instead, after
+# checking that every thread count agrees with it.
 # Usage: checksums_test.sh FAMGEN TABLE [--record]
 set -u
 famgen=$1
@@ -14,10 +15,12 @@ trap 'rm -rf "$folder"' EXIT
 failures=0
 checked=0
 
-while IFS=$'\t' read -r keyword sizes layout seed expected; do
+while IFS=$'\t' read -r keyword sizes layout seed expected options; do
   arguments=(-graphtype "$keyword" -size "$sizes" -format "$layout")
   [[ $seed != - ]] && arguments+=(-permute "$seed")
-  what="$keyword $sizes $layout${seed/#-/}"
+  read -r -a more <<<"$options"
+  arguments+=("${more[@]}")
+  what="$keyword $sizes $layout${seed/#-/} $options"
   if ! "$famgen" "${arguments[@]}" -out "$folder/g"; then
     echo "FAIL: $what: famgen failed"
     failures=$((failures + 1))
@@ -26,7 +29,8 @@ while IFS=$'\t' read -r keyword sizes layout seed expected; do
   single=$(sha256sum <"$folder/g" | cut -d' ' -f1)
   if [[ -n $record ]]; then
     expected=$single
-    printf '%s\t%s\t%s\t%s\t%s\n' "$keyword" "$sizes" "$layout" "$seed" "$single"
+    printf '%s\t%s\t%s\t%s\t%s%s\n' "$keyword" "$sizes" "$layout" "$seed" "$single" \
+      "${options:+$'\t'$options}"
   elif [[ $single != "$expected" ]]; then
     echo "FAIL: $what: one pass gives $single, recorded $expected"
     failures=$((failures + 1))

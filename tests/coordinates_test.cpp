@@ -127,7 +127,7 @@ DotGraph read_dot(const std::string& text) {
 TEST(Coordinates, EveryLayoutOfPositionsAgreesInVertexOrder) {
   for (const KeywordSizes& graph : small_graphs()) {
     with_source(graph, [&](const GraphSource& source) {
-      SCOPED_TRACE(graph.keyword + " " + graph.sizes);
+      SCOPED_TRACE(describe(graph));
       const GraphFacts& facts = source.facts();
       const auto n = static_cast<std::size_t>(facts.line_count());
       const Layouts plain = layouts_of(source, {});
@@ -245,7 +245,7 @@ TEST(Coordinates, EdgesJoinPointsAtTheirDrawnDistances) {
     graphs.push_back(more);
   for (const KeywordSizes& graph : graphs) {
     with_source(graph, [&](const GraphSource& source) {
-      SCOPED_TRACE(graph.keyword + " " + graph.sizes);
+      SCOPED_TRACE(describe(graph));
       const GraphFacts& facts = source.facts();
       const Layouts files = layouts_of(source, {});
       const ReadGraph metis = parse_graph(files.metis, facts.has_heading);

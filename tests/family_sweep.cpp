@@ -49,19 +49,40 @@ const std::vector<KeywordSizes>& small_graphs() {
       {"unconnected_completegraph", "1,3"},
       {"unconnected_completegraph", "2,2"},
       {"unconnected_completegraph", "5,3"},
+      {"folded_grid", "1,1", true},
+      {"folded_grid", "1,2", true},
+      {"partial_folded_grid", "2,1", true},
+      {"folded_grid", "1,4", true},
+      {"circle", "1", true},
+      {"circle", "2", true},
+      {"star", "3", true},
+      {"torus", "1,1", true},
+      {"torus", "2,1", true},
+      {"torus", "1,3", true},
+      {"torus", "2,2", true},
+      {"torus", "2,5", true},
+      {"cylinder", "1,2", true},
+      {"cylinder", "3,1", true},
+      {"cylinder", "3,2", true},
+      {"completegraph", "3,0", true},
+      {"completegraph", "4,3", true},
+      {"unconnected_completegraph", "5,3", true},
   };
   return graphs;
 }
 
+std::string describe(const KeywordSizes& graph) {
+  return graph.keyword + " " + graph.sizes + (graph.simple ? " -simple" : "");
+}
+
 void with_source(const KeywordSizes& graph, const std::function<void(const GraphSource&)>& look) {
-  const char* argv[] = {"famgen", "-graphtype", graph.keyword.c_str(), "-size",
-                        graph.sizes.c_str()};
+  const char* argv[] = {"famgen", "-graphtype",        graph.keyword.c_str(),
+                        "-size",  graph.sizes.c_str(), graph.simple ? "-simple" : ""};
   Settings settings;
-  parse_command_line(5, argv, settings);
+  parse_command_line(6, argv, settings);
   const Outcome outcome = dispatch_graph(settings, SourceProbe(look));
   if (outcome.status != 0) {
-    throw std::runtime_error(graph.keyword + " " + graph.sizes +
-                             " was refused: " + outcome.message + outcome.error);
+    throw std::runtime_error(describe(graph) + " was refused: " + outcome.message + outcome.error);
   }
 }
 

@@ -14,10 +14,14 @@ namespace famgen {
 struct KeywordSizes {
   std::string keyword;
   std::string sizes;
+  bool simple = false;  // -simple: the graph without self-loops and repeated neighbours
 };
 
+// "torus 2,2", "torus 2,2 -simple": for traces.
+std::string describe(const KeywordSizes& graph);
+
 // Every family at its smallest sizes (self-loops, repeated neighbours, empty lines, no lines at
-// all) and at a few ordinary ones.
+// all) and at a few ordinary ones, and the simple graphs of those whose files METIS refuses.
 const std::vector<KeywordSizes>& small_graphs();
 
 // Hands the source of a keyword's graph to look, as the dispatcher builds it.

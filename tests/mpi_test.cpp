@@ -30,6 +30,7 @@ struct Row {
   std::string format;
   std::string seed;  // "-" for none
   std::string checksum;
+  std::vector<std::string> options = {};  // further options, such as -simple
 };
 
 std::vector<Row> read_table(const std::string& path) {
@@ -40,6 +41,8 @@ std::vector<Row> read_table(const std::string& path) {
     std::istringstream fields(line);
     Row row;
     if (fields >> row.keyword >> row.sizes >> row.format >> row.seed >> row.checksum) {
+      for (std::string option; fields >> option;)
+        row.options.push_back(option);
       rows.push_back(row);
     }
   }
@@ -60,6 +63,7 @@ Settings settings_for(const Row& row, const std::string& out, bool threaded) {
                                         "-size",      row.sizes,    "-out",
                                         out,          "-format",    row.format};
   if (row.seed != "-") arguments.insert(arguments.end(), {"-permute", row.seed});
+  arguments.insert(arguments.end(), row.options.begin(), row.options.end());
   if (threaded) arguments.insert(arguments.end(), {"-threads", "2"});
   std::vector<const char*> argv;
   for (const std::string& argument : arguments)
@@ -107,6 +111,7 @@ int main(int argc, char** argv) {
     const bool threaded = k % 3 == 1;
     const std::string what = row.keyword + " " + row.sizes + " " + row.format +
                              (row.seed != "-" ? " -permute " + row.seed : "") +
+                             (row.options.empty() ? "" : " " + row.options.front()) +
                              (threaded ? " -threads 2" : "");
     const Settings shared = settings_for(row, root + "/shared", threaded);
     const Outcome outcome =
@@ -121,7 +126,7 @@ int main(int argc, char** argv) {
   const auto recorded = [&rows](const Row& wanted) {
     for (const Row& row : rows) {
       if (row.keyword == wanted.keyword && row.sizes == wanted.sizes &&
-          row.format == wanted.format && row.seed == wanted.seed) {
+          row.format == wanted.format && row.seed == wanted.seed && row.options.empty()) {
         return row.checksum;
       }
     }

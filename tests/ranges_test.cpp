@@ -48,8 +48,8 @@ TEST(Ranges, AnyRangeEqualsItsPartOfTheWhole) {
         for (const RelabelSeed seed : {RelabelSeed{}, RelabelSeed{5}}) {
           const OutputPlan plan(source, format, seed);
           for (int section = 0; section < plan.sections(); ++section) {
-            SCOPED_TRACE(graph.keyword + " " + graph.sizes + " " + format_name(format) +
-                         (seed ? " relabelled" : "") + " section " + std::to_string(section));
+            SCOPED_TRACE(describe(graph) + " " + format_name(format) + (seed ? " relabelled" : "") +
+                         " section " + std::to_string(section));
             const std::string whole = run_bytes(plan, plan.run(section, 1, lines));
             std::vector<Vertex> every_line = {1};
             for (Vertex v = 2; v <= lines; ++v)
@@ -82,8 +82,8 @@ TEST(Processes, SharesTileTheFile) {
           const OutputPlan plan(source, format, seed);
           const std::string whole = whole_file(source, format, seed);
           for (const int processes : {1, 2, 3, 5}) {
-            SCOPED_TRACE(graph.keyword + " " + graph.sizes + " " + format_name(format) +
-                         (seed ? " relabelled" : "") + " on " + std::to_string(processes));
+            SCOPED_TRACE(describe(graph) + " " + format_name(format) + (seed ? " relabelled" : "") +
+                         " on " + std::to_string(processes));
             PieceMeasures all = measure_pieces(plan, processes, 0, {});
             for (int rank = 1; rank < processes; ++rank) {
               const PieceMeasures mine = measure_pieces(plan, processes, rank, 2);
@@ -143,8 +143,7 @@ TEST(Threads, EveryThreadCountWritesTheSameFile) {
       for (const Format format :
            {Format::kMetis, Format::kParhip, Format::kScotch, Format::kDot, Format::kCoordinates}) {
         for (const RelabelSeed seed : {RelabelSeed{}, RelabelSeed{3}}) {
-          SCOPED_TRACE(graph.keyword + " " + graph.sizes + " " + format_name(format) +
-                       (seed ? " relabelled" : ""));
+          SCOPED_TRACE(describe(graph) + " " + format_name(format) + (seed ? " relabelled" : ""));
           WriteOptions options{{{folder.path("single").string(), format}}, std::nullopt, seed};
           ASSERT_EQ(FileDestination(options).write(source).status, 0);
           const std::string single = read_file(options.outputs[0].name);
