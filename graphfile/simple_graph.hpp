@@ -90,16 +90,22 @@ class SimpleLineFilter {
 
   void keep(Vertex neighbour) {
     if (neighbour == line_) return;
-    const int held = std::min(count_, kInline);
-    if (std::find(inline_, inline_ + held, neighbour) != inline_ + held ||
+    if (count_ >= kInline) [[unlikely]] {
+      keep_spilled(neighbour);
+      return;
+    }
+    for (int k = 0; k < count_; ++k) {
+      if (inline_[k] == neighbour) return;
+    }
+    inline_[count_++] = neighbour;
+  }
+
+  void keep_spilled(Vertex neighbour) {
+    if (std::find(inline_, inline_ + kInline, neighbour) != inline_ + kInline ||
         std::find(spilled_.begin(), spilled_.end(), neighbour) != spilled_.end()) {
       return;
     }
-    if (count_ < kInline) {
-      inline_[count_] = neighbour;
-    } else {
-      spilled_.push_back(neighbour);
-    }
+    spilled_.push_back(neighbour);
     ++count_;
   }
 
