@@ -37,7 +37,7 @@ struct OptionRow {
   // is taken for it too. A slip in one of the three of old already fails loudly (no graph type,
   // a size message, no output file) and is not refused, so that those runs stay as they were.
   bool added;
-  std::string_view summary;  // for the usage text
+  std::string_view summary;  // for the usage text; "\n" starts a line under the one before
 };
 
 // Tested in this order; the first whose name starts the argument is taken.
@@ -50,12 +50,12 @@ constexpr auto kOptions = std::to_array<OptionRow>({
     {"-format", Option::kFormat, "LAYOUT", true, "the layout, from the list below; metis if none"},
     {"-permute", Option::kPermute, "SEED", true,
      "number the vertices at random, the same for the same SEED\n"
-     "                      (a whole number from 0 to 18446744073709551615)"},
+     "(a whole number from 0 to 18446744073709551615)"},
     {"-coordinates", Option::kCoordinates, "FILE", true,
      "the position of every vertex, one line each, beside the graph"},
     {"-simple", Option::kSimple, "", true,
      "without self-loops and repeated neighbours, with true counts and\n"
-     "                      heading lines in every family: the file METIS's tools accept"},
+     "heading lines in every family: the file METIS's tools accept"},
     {"-progress", Option::kProgress, "", true,
      "what is written, the rate and the time left, on standard error"},
 });
@@ -79,29 +79,32 @@ bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-// "a", "a or b", "a, b or c".
-std::string listed(const std::vector<std::string_view>& names) {
-  std::string text;
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    if (k > 0) text += k + 1 == names.size() ? " or " : ", ";
-    text += names[k];
-  }
-  return text;
-}
-
-// The names nearest to text among those that are near it at all, in the order given.
-template <class Rows, class NameOf>
-std::vector<std::string_view> nearest(std::string_view text, const Rows& rows, NameOf name_of) {
-  std::vector<std::string_view> names;
+// The rows whose names are nearest to text, of those near it at all, in table order.
+template <class Row, std::size_t kRows, class NameOf>
+std::vector<const Row*> nearest(std::string_view text, const std::array<Row, kRows>& rows,
+                                NameOf name_of) {
+  std::vector<const Row*> found;
   int best = std::numeric_limits<int>::max();
-  for (const auto& row : rows) {
+  for (const Row& row : rows) {
     const std::optional<int> near = nearness(text, name_of(row));
     if (!near || *near > best) continue;
-    if (*near < best) names.clear();
+    if (*near < best) found.clear();
     best = *near;
-    names.push_back(name_of(row));
+    found.push_back(&row);
   }
-  return names;
+  return found;
+}
+
+// " (did you mean a, b or c?)" for the names of rows, or nothing for none.
+template <class Row, class NameOf>
+std::string suggestion(const std::vector<const Row*>& rows, NameOf name_of) {
+  if (rows.empty()) return {};
+  std::string text = " (did you mean ";
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    if (k > 0) text += k + 1 == rows.size() ? " or " : ", ";
+    text += name_of(*rows[k]);
+  }
+  return text + "?)";
 }
 
 void apply_graph_type(std::string_view value, Settings& settings) {
@@ -111,10 +114,9 @@ void apply_graph_type(std::string_view value, Settings& settings) {
       return;
     }
   }
-  settings.unrecognised = "unknown graph type '" + std::string(value) + "'";
-  const std::vector<std::string_view> near =
-      nearest(value, kFamilies, [](const FamilyRow& family) { return family.keyword; });
-  if (!near.empty()) settings.unrecognised += " (did you mean " + listed(near) + "?)";
+  const auto keyword = [](const FamilyRow& family) { return family.keyword; };
+  settings.unrecognised = "unknown graph type '" + std::string(value) + "'" +
+                          suggestion(nearest(value, kFamilies, keyword), keyword);
 }
 
 // Splits off the next token, skipping the delimiters before it; empty when none is left.
@@ -205,23 +207,18 @@ void note_unrecognised(std::string_view argument, Settings& settings) {
     }
   }
   if (!starts_with(argument, "-")) return;
+  // Compared without their dashes, so that --fromat is as near -format as -fromat is.
   const std::string_view name = argument.substr(starts_with(argument, "--") ? 2 : 1);
-  const std::vector<std::string_view> near =
+  const std::vector<const OptionRow*> near =
       nearest(name, kOptions, [](const OptionRow& row) { return row.name.substr(1); });
   if (near.empty()) return;
-  std::string line = "unknown option '" + std::string(argument) + "' (did you mean -";
-  for (std::size_t k = 0; k < near.size(); ++k) {
-    if (k > 0) line += k + 1 == near.size() ? " or -" : ", -";
-    line += near[k];
+  const std::string line = "unknown option '" + std::string(argument) + "'" +
+                           suggestion(near, [](const OptionRow& row) { return row.name; });
+  if (std::any_of(near.begin(), near.end(), [](const OptionRow* row) { return row->added; })) {
+    if (settings.mistyped_option.empty()) settings.mistyped_option = line;
+  } else if (settings.unrecognised.empty()) {
+    settings.unrecognised = line;
   }
-  line += "?)";
-  const bool added = std::any_of(near.begin(), near.end(), [](std::string_view option) {
-    return std::any_of(kOptions.begin(), kOptions.end(), [&](const OptionRow& row) {
-      return row.added && row.name.substr(1) == option;
-    });
-  });
-  if (added && settings.mistyped_option.empty()) settings.mistyped_option = line;
-  if (!added && settings.unrecognised.empty()) settings.unrecognised = line;
 }
 
 // A value with no number in it leaves the option as it was.
@@ -369,10 +366,13 @@ std::string usage_text() {
       "\n"
       "options (an argument is an option when it begins with the option's name, and takes\n"
       "the next argument as its value where one is shown):\n";
+  constexpr std::size_t kSummaryColumn = 22;
   for (const OptionRow& row : kOptions) {
     std::string entry = "  " + std::string(row.name) + " " + std::string(row.value);
-    entry.resize(std::max<std::size_t>(entry.size() + 1, 22), ' ');
-    text += entry + std::string(row.summary) + "\n";
+    entry.resize(std::max(entry.size() + 1, kSummaryColumn), ' ');
+    for (const char c : row.summary)
+      entry += c == '\n' ? "\n" + std::string(kSummaryColumn, ' ') : std::string(1, c);
+    text += entry + "\n";
   }
   text +=
       "The options after -out may be written --NAME too; an argument near one of them\n"
@@ -433,9 +433,8 @@ Outcome dispatch_graph(const Settings& settings, const GraphDestination& destina
                    format_keywords());
   }
   if (settings.unknown_seed) {
-    return refused(
-        "-permute takes a seed from 0 to 18446744073709551615, not '" +
-        *settings.unknown_seed + "'");
+    return refused("-permute takes a seed from 0 to 18446744073709551615, not '" +
+                   *settings.unknown_seed + "'");
   }
   if (const std::optional<std::string_view> message = size_message(settings)) {
     return {static_cast<int>(message->size()), std::string(*message), {}};

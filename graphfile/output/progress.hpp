@@ -62,7 +62,7 @@ class ProgressMeter {
   std::uint64_t counted_ = 0;
   double shown_bytes_ = 0;
   int tenths_shown_ = 0;
-  double last_shown_ = -1;     // seconds, for the terminal's rate of rewriting
+  double last_shown_ = 0;      // seconds, for the terminal's rate of rewriting: none at first
   std::size_t open_line_ = 0;  // characters of a line left open on the terminal
   bool finished_ = false;
 };
