@@ -67,10 +67,10 @@ std::string usage_text();
 // the first non-digit. No digits give 0; a value past the 32-bit range saturates at its limit.
 std::int32_t read_size_token(std::string_view token);
 
-// How near text is to name: 0 when it is a shortened form of it (a proper prefix, or the name
-// itself in other letter case), otherwise the edits (insertions, deletions, substitutions,
-// transpositions of neighbours) from text to name, when at most two, or to a shortened form of
-// at least four letters, when one (-coords for -coordinates). Nothing when farther.
+// How near text is to name, in any letter case: 0 when it is a shortened form of it (a
+// prefix), otherwise the edits (insertions, deletions, substitutions, transpositions of
+// neighbours) from text to name, when at most two, or to a shortened form of at least four
+// letters, when one (coords for coordinates). Nothing when farther, or for an empty text.
 std::optional<int> nearness(std::string_view text, std::string_view name);
 
 }  // namespace famgen

@@ -73,7 +73,8 @@ std::string agreed_failure(const std::string& mine, int rank, int size, MPI_Comm
 
 // Rank 0's meter (-progress) follows the output through rank 0's share, each byte of which
 // stands for as many of the whole output as the shares, which hold about the same bytes, make.
-void begin_progress(ProgressMeter& meter, const ProcessShare& share, std::uint64_t output_bytes) {
+void begin_progress(ProgressMeter& meter, const OutputPlan& plan, const ProcessShare& share,
+                    std::uint64_t output_bytes) {
   std::vector<ProgressStage> sections;
   std::uint64_t share_bytes = 0;
   for (std::size_t k = 0; k < share.bytes.size() && share.writes; ++k) {
@@ -82,7 +83,8 @@ void begin_progress(ProgressMeter& meter, const ProcessShare& share, std::uint64
   }
   const double scale =
       share_bytes > 0 ? static_cast<double>(output_bytes) / static_cast<double>(share_bytes) : 0;
-  meter.begin_output(static_cast<double>(output_bytes), std::move(sections), scale);
+  // The meter weighs the outputs by the same estimate as when it began.
+  meter.begin_output(expected_bytes(plan), std::move(sections), scale);
 }
 
 // This process's part of one output: its share of the lines, at the places the plan gives.
@@ -97,7 +99,7 @@ std::string write_share(const OutputPlan& plan, MPI_File shared, const std::stri
                 MPI_UINT64_T, MPI_SUM, communicator);
   const ProcessShare share = share_of(plan, measures, rank, size);
   output_bytes = plan.heading().size() + measures.total() + plan.trailer().size();
-  if (meter != nullptr) begin_progress(*meter, share, output_bytes);
+  if (meter != nullptr) begin_progress(*meter, plan, share, output_bytes);
   if (rank == 0) {
     MpiFileSink heading(shared, 0, name);
     heading.write(plan.heading().data(), plan.heading().size());
