@@ -8,7 +8,10 @@
 // and the limit, and medians are reported.
 //
 // Usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...
+//                     [--famgen PATH] [--with ARGUMENT]...
 //   TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi
+//   --famgen: another famgen binary (an earlier build, to compare); --with: an argument added to
+//   every famgen run (--with -progress measures what the progress meter costs).
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -104,6 +107,8 @@ struct Bench {
   bool quick = false;
   int rounds = 3;
   std::filesystem::path folder = std::filesystem::temp_directory_path() / "famgen-bench";
+  std::string binary = FAMGEN_BINARY;
+  std::vector<std::string> extra;  // --with
   bool failed = false;
 
   std::string path(const std::string& name) const { return (folder / name).string(); }
@@ -118,9 +123,10 @@ struct Bench {
   std::vector<std::string> famgen(const std::string& keyword, const std::string& sizes,
                                   const std::vector<std::string>& options,
                                   const std::string& out) const {
-    std::vector<std::string> arguments = {FAMGEN_BINARY, "-graphtype", keyword, "-size",
-                                          sizes,         "-out",       out};
+    std::vector<std::string> arguments = {binary, "-graphtype", keyword, "-size",
+                                          sizes,  "-out",       out};
     arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
     return arguments;
   }
 
@@ -395,8 +401,11 @@ void pipes_table(Bench& bench) {
     const std::string sizes = sizes_of(bench, keyword);
     for (const auto& [mode, options] : std::vector<std::pair<std::string, std::string>>{
              {"single pass", ""}, {"-threads 2", " -threads 2"}}) {
-      const std::string famgen = std::string(FAMGEN_BINARY) + " -graphtype " + keyword + " -size " +
-                                 sizes + " -out -" + options + " | cat >/dev/null";
+      std::string famgen =
+          bench.binary + " -graphtype " + keyword + " -size " + sizes + " -out -" + options;
+      for (const std::string& argument : bench.extra)
+        famgen += " " + argument;
+      famgen += " | cat >/dev/null";
       const std::string out = bench.path("famgen.out");
       run(bench.famgen(keyword, sizes, {}, out));
       const std::uintmax_t bytes = std::filesystem::file_size(out);
@@ -543,9 +552,14 @@ int main(int argc, char** argv) {
       bench.folder = argv[++i];
     } else if (argument == "--only" && i + 1 < argc) {
       only.insert(argv[++i]);
+    } else if (argument == "--famgen" && i + 1 < argc) {
+      bench.binary = argv[++i];
+    } else if (argument == "--with" && i + 1 < argc) {
+      bench.extra.push_back(argv[++i]);
     } else {
       std::fprintf(stderr,
                    "usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...\n"
+                   "                    [--famgen PATH] [--with ARGUMENT]...\n"
                    "TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi\n");
       return 2;
     }

@@ -1,8 +1,10 @@
 #include "cli/command_line.hpp"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 #include "graphfile/layouts/family_source.hpp"
 
@@ -23,28 +25,94 @@ enum class Option {
   kCoordinates,
   kStencil,
   kPeriodic,
+  kSimple,
+  kProgress,
 };
 
-struct OptionName {
+struct OptionRow {
   std::string_view name;
   Option option;
+  // What the option takes as its value, for the usage text; empty for a switch, which takes
+  // none.
+  std::string_view value;
+  // One of famgen's own, added to the three of old: an argument near it is refused, and --NAME
+  // is taken for it too. A slip in one of the three of old already fails loudly (no graph type,
+  // a size message, no output file) and is not refused, so that those runs stay as they were.
+  bool added;
+  std::string_view summary;  // for the usage text; "\n" starts a line under the one before
 };
 
 // Tested in this order; the first whose name starts the argument is taken.
-constexpr auto kOptions = std::to_array<OptionName>({
-    {"-graphtype", Option::kGraphType},
-    {"-size", Option::kSize},
-    {"-out", Option::kOut},
-    {"-threads", Option::kThreads},
-    {"-format", Option::kFormat},
-    {"-permute", Option::kPermute},
-    {"-coordinates", Option::kCoordinates},
-    {"-stencil", Option::kStencil},
-    {"-periodic", Option::kPeriodic},
+constexpr auto kOptions = std::to_array<OptionRow>({
+    {"-graphtype", Option::kGraphType, "KEYWORD", false, "the family, from the list above"},
+    {"-size", Option::kSize, "N[,M]", false, "its sizes, in one argument: 3,4 or \"3 4\""},
+    {"-out", Option::kOut, "FILE", false, "the file to write; - is standard output"},
+    {"-threads", Option::kThreads, "N", true,
+     "format on N threads (0: one per core); the same bytes"},
+    {"-format", Option::kFormat, "LAYOUT", true, "the layout, from the list below; metis if none"},
+    {"-permute", Option::kPermute, "SEED", true,
+     "number the vertices at random, the same for the same SEED\n"
+     "(a whole number from 0 to 18446744073709551615)"},
+    {"-coordinates", Option::kCoordinates, "FILE", true,
+     "the position of every vertex, one line each, beside the graph"},
+    {"-simple", Option::kSimple, "", true,
+     "without self-loops and repeated neighbours, with true counts and\n"
+     "heading lines in every family: the file METIS's tools accept"},
+    {"-progress", Option::kProgress, "", true,
+     "what is written, the rate and the time left, on standard error"},
+    {"-stencil", Option::kStencil, "STENCIL", true,
+     "the mesh's: star (one step along one axis, the default) or box\n"
+     "(one step or none along every axis)"},
+    {"-periodic", Option::kPeriodic, "AXES", true,
+     "the mesh's axes that wrap around: all, none (the default), or a\n"
+     "0 or 1 for each axis, as 1,0,1"},
+});
+
+// Arguments that ask for something else than a graph; taken only as they stand, and heeded only
+// by a run without a graph type.
+struct RequestWord {
+  std::string_view word;
+  Request request;
+};
+constexpr auto kRequestWords = std::to_array<RequestWord>({
+    {"-h", Request::kHelp},
+    {"-help", Request::kHelp},
+    {"--help", Request::kHelp},
+    {"-V", Request::kVersion},
+    {"-version", Request::kVersion},
+    {"--version", Request::kVersion},
 });
 
 bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
+}
+
+// The rows whose names are nearest to text, of those near it at all, in table order.
+template <class Row, std::size_t kRows, class NameOf>
+std::vector<const Row*> nearest(std::string_view text, const std::array<Row, kRows>& rows,
+                                NameOf name_of) {
+  std::vector<const Row*> found;
+  int best = std::numeric_limits<int>::max();
+  for (const Row& row : rows) {
+    const std::optional<int> near = nearness(text, name_of(row));
+    if (!near || *near > best) continue;
+    if (*near < best) found.clear();
+    best = *near;
+    found.push_back(&row);
+  }
+  return found;
+}
+
+// " (did you mean a, b or c?)" for the names of rows, or nothing for none.
+template <class Row, class NameOf>
+std::string suggestion(const std::vector<const Row*>& rows, NameOf name_of) {
+  if (rows.empty()) return {};
+  std::string text = " (did you mean ";
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    if (k > 0) text += k + 1 == rows.size() ? " or " : ", ";
+    text += name_of(*rows[k]);
+  }
+  return text + "?)";
 }
 
 void apply_graph_type(std::string_view value, Settings& settings) {
@@ -54,6 +122,9 @@ void apply_graph_type(std::string_view value, Settings& settings) {
       return;
     }
   }
+  const auto keyword = [](const FamilyRow& family) { return family.keyword; };
+  settings.unrecognised = "unknown graph type '" + std::string(value) + "'" +
+                          suggestion(nearest(value, kFamilies, keyword), keyword);
 }
 
 // Splits off the next token, skipping the delimiters before it; empty when none is left.
@@ -142,11 +213,69 @@ void apply_format(std::string_view value, Settings& settings) {
   for_each_format([&](Format format) {
     if (!known && starts_with(value, format_keyword(format))) {
       settings.format = format;
-      settings.unknown_format.clear();
+      settings.unknown_format.reset();
       known = true;
     }
   });
   if (!known) settings.unknown_format = std::string(value);
+}
+
+// A seed: decimal digits alone, of a value below 2^64.
+std::optional<std::uint64_t> read_seed(std::string_view value) {
+  if (value.empty()) return std::nullopt;
+  std::uint64_t seed = 0;
+  for (const char c : value) {
+    if (c < '0' || c > '9' || __builtin_mul_overflow(seed, 10, &seed) ||
+        __builtin_add_overflow(seed, static_cast<std::uint64_t>(c - '0'), &seed)) {
+      return std::nullopt;
+    }
+  }
+  return seed;
+}
+
+void apply_seed(std::string_view value, Settings& settings) {
+  if (const std::optional<std::uint64_t> seed = read_seed(value)) {
+    settings.permute_seed = seed;
+    settings.unknown_seed.reset();
+  } else {
+    settings.unknown_seed = std::string(value);
+  }
+}
+
+// The option that starts argument: by its name, or by --NAME for one of the added options.
+const OptionRow* option_of(std::string_view argument) {
+  for (const OptionRow& row : kOptions) {
+    if (starts_with(argument, row.name)) return &row;
+  }
+  if (starts_with(argument, "--")) {
+    for (const OptionRow& row : kOptions) {
+      if (row.added && starts_with(argument.substr(1), row.name)) return &row;
+    }
+  }
+  return nullptr;
+}
+
+// An argument that is no option: a request, a slip to refuse or remember, or nothing at all.
+void note_unrecognised(std::string_view argument, Settings& settings) {
+  for (const RequestWord& word : kRequestWords) {
+    if (argument == word.word) {
+      if (settings.request == Request::kGraph) settings.request = word.request;
+      return;
+    }
+  }
+  if (!starts_with(argument, "-")) return;
+  // Compared without their dashes, so that --fromat is as near -format as -fromat is.
+  const std::string_view name = argument.substr(starts_with(argument, "--") ? 2 : 1);
+  const std::vector<const OptionRow*> near =
+      nearest(name, kOptions, [](const OptionRow& row) { return row.name.substr(1); });
+  if (near.empty()) return;
+  const std::string line = "unknown option '" + std::string(argument) + "'" +
+                           suggestion(near, [](const OptionRow& row) { return row.name; });
+  if (std::any_of(near.begin(), near.end(), [](const OptionRow* row) { return row->added; })) {
+    if (settings.mistyped_option.empty()) settings.mistyped_option = line;
+  } else if (settings.unrecognised.empty()) {
+    settings.unrecognised = line;
+  }
 }
 
 // A value with no number in it leaves the option as it was.
@@ -186,56 +315,111 @@ std::int32_t read_size_token(std::string_view token) {
 }
 
 int parse_command_line(int argc, const char* const* argv, Settings& settings) {
+  settings.arguments_given = settings.arguments_given || argc > 1;
   for (int i = 0; i < argc; ++i) {
     const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
-    for (const OptionName& option : kOptions) {
-      if (!starts_with(argument, option.name)) continue;
-      if (i + 1 >= argc || argv[i + 1] == nullptr) break;  // no value: the option is ignored
-      const std::string_view value = argv[++i];
-      switch (option.option) {
-        case Option::kGraphType:
-          apply_graph_type(value, settings);
-          break;
-        case Option::kSize:
-          apply_sizes(value, settings);
-          break;
-        case Option::kOut:
-          apply_name(value, settings.output_name);
-          break;
-        case Option::kCoordinates:
-          apply_name(value, settings.coordinates_name);
-          break;
-        case Option::kThreads:
-          if (const auto threads = read_number(value)) settings.threads = threads;
-          break;
-        case Option::kFormat:
-          apply_format(value, settings);
-          break;
-        case Option::kPermute:
-          if (const auto seed = read_number(value)) settings.permute_seed = seed;
-          break;
-        case Option::kStencil:
-          apply_stencil(value, settings);
-          break;
-        case Option::kPeriodic:
-          apply_periodic(value, settings);
-          break;
-      }
-      break;
+    const OptionRow* const row = option_of(argument);
+    if (row == nullptr) {
+      note_unrecognised(argument, settings);
+      continue;
+    }
+    if (row->option == Option::kSimple) {
+      settings.simple = true;
+      continue;
+    }
+    if (row->option == Option::kProgress) {
+      settings.progress = true;
+      continue;
+    }
+    if (i + 1 >= argc || argv[i + 1] == nullptr) continue;  // no value: the option is ignored
+    const std::string_view value = argv[++i];
+    switch (row->option) {
+      case Option::kGraphType:
+        apply_graph_type(value, settings);
+        break;
+      case Option::kSize:
+        apply_sizes(value, settings);
+        break;
+      case Option::kOut:
+        apply_name(value, settings.output_name);
+        break;
+      case Option::kCoordinates:
+        apply_name(value, settings.coordinates_name);
+        break;
+      case Option::kThreads:
+        if (const auto threads = read_number(value)) settings.threads = threads;
+        break;
+      case Option::kFormat:
+        apply_format(value, settings);
+        break;
+      case Option::kPermute:
+        apply_seed(value, settings);
+        break;
+      case Option::kStencil:
+        apply_stencil(value, settings);
+        break;
+      case Option::kPeriodic:
+        apply_periodic(value, settings);
+        break;
+      case Option::kSimple:
+      case Option::kProgress:
+        break;  // switches, taken above
     }
   }
   return 1;
 }
 
+std::optional<int> nearness(std::string_view text, std::string_view name) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  if (lower.empty()) return std::nullopt;
+  if (lower.size() <= name.size() && name.substr(0, lower.size()) == lower) return 0;
+  // Two edits make a text at most two letters longer than the name.
+  if (lower.size() > name.size() + 2) return std::nullopt;
+  // edits[i][j]: from the first i letters of text to the first j of name.
+  const std::size_t m = lower.size();
+  const std::size_t n = name.size();
+  std::vector<std::vector<int>> edits(m + 1, std::vector<int>(n + 1));
+  for (std::size_t i = 0; i <= m; ++i)
+    edits[i][0] = static_cast<int>(i);
+  for (std::size_t j = 0; j <= n; ++j)
+    edits[0][j] = static_cast<int>(j);
+  for (std::size_t i = 1; i <= m; ++i) {
+    for (std::size_t j = 1; j <= n; ++j) {
+      const int substitution = edits[i - 1][j - 1] + (lower[i - 1] == name[j - 1] ? 0 : 1);
+      int best = std::min({edits[i - 1][j] + 1, edits[i][j - 1] + 1, substitution});
+      if (i > 1 && j > 1 && lower[i - 1] == name[j - 2] && lower[i - 2] == name[j - 1]) {
+        best = std::min(best, edits[i - 2][j - 2] + 1);
+      }
+      edits[i][j] = best;
+    }
+  }
+  if (edits[m][n] <= 2) return edits[m][n];
+  constexpr std::size_t kShortestForm = 4;
+  for (std::size_t j = kShortestForm; j < n; ++j) {
+    if (edits[m][j] <= 1) return 1;
+  }
+  return std::nullopt;
+}
+
 std::string usage_text() {
-  std::string text = "famgen " FAMGEN_VERSION
-                     " writes one undirected graph of a standard family to a file.\n"
-                     "\n"
-                     "usage: famgen -graphtype KEYWORD -size N[,M] -out FILE\n"
-                     "              [-format LAYOUT] [-coordinates FILE] [-threads N]\n"
-                     "              [-permute SEED] [-stencil STENCIL] [-periodic AXES]\n"
-                     "\n"
-                     "keywords and their sizes:\n";
+  // The synopsis: the three of old, then the added options in brackets, wrapped.
+  std::string text =
+      "famgen " FAMGEN_VERSION " writes one undirected graph of a standard family to a file.\n\n";
+  std::string line = "usage: famgen";
+  for (const OptionRow& row : kOptions) {
+    std::string part =
+        std::string(row.name) + (row.value.empty() ? "" : " ") + std::string(row.value);
+    if (row.added) part = "[" + part + "]";
+    if (line.size() + 1 + part.size() > 78) {
+      text += line + "\n";
+      line = std::string(13, ' ');
+    }
+    line += " " + part;
+  }
+  text += line + "\n\nkeywords and their sizes:\n";
   for (const FamilyRow& family : kFamilies) {
     std::string entry = "  " + std::string(family.keyword) + " " + std::string(family.sizes);
     entry.resize(std::max<std::size_t>(entry.size() + 1, 34), ' ');
@@ -243,25 +427,30 @@ std::string usage_text() {
   }
   text +=
       "\n"
-      "options (each takes the next argument; a prefix of the name is enough):\n"
-      "  -graphtype KEYWORD  the family, from the list above\n"
-      "  -size N[,M]         its sizes, in one argument: 3,4 or \"3 4\"\n"
-      "  -out FILE           the file to write; - is standard output\n"
-      "  -format LAYOUT      " +
+      "options (an argument is an option when it begins with the option's name, and takes\n"
+      "the next argument as its value where one is shown):\n";
+  constexpr std::size_t kSummaryColumn = 22;
+  for (const OptionRow& row : kOptions) {
+    std::string entry = "  " + std::string(row.name) + " " + std::string(row.value);
+    entry.resize(std::max(entry.size() + 1, kSummaryColumn), ' ');
+    for (const char c : row.summary)
+      entry += c == '\n' ? "\n" + std::string(kSummaryColumn, ' ') : std::string(1, c);
+    text += entry + "\n";
+  }
+  text +=
+      "The options after -out may be written --NAME too; an argument near one of them\n"
+      "(-fromat, -perm) is refused. -h, -help, --help: this text on standard output;\n"
+      "-V, -version, --version: the version.\n"
+      "\n"
+      "layouts: " +
       format_keywords() +
-      "; metis when not given\n"
-      "  -coordinates FILE   the position of every vertex, one line each, beside the graph\n"
-      "  -threads N          format on N threads (0: one per core); the same bytes\n"
-      "  -permute SEED       number the vertices at random, the same for the same SEED\n"
-      "  -stencil STENCIL    the mesh's: star (one step along one axis, the default) or box\n"
-      "                      (one step or none along every axis)\n"
-      "  -periodic AXES      the mesh's axes that wrap around: all, none (the default), or a\n"
-      "                      0 or 1 for each axis, as 1,0,1\n"
+      "\n"
       "\n"
       "exit status: 0 the file is written; 1 refused before the file was touched (figures\n"
-      "past 64 bits, no room on the disk, no memory, an unknown layout); 2 no graph type\n"
-      "recognised (this text); 27 to 60 a size below its family's minimum (the message on\n"
-      "standard output); 255 the file could not be opened, written or closed.\n"
+      "past 64 bits, no room on the disk, no memory, an unknown layout or seed); 2 no graph\n"
+      "type recognised (this text) or a mistyped option; 27 to 60 a size below its family's\n"
+      "minimum (the message on standard output); 255 the file could not be opened, written or\n"
+      "closed.\n"
       "\n"
       "More in man famgen.";
   return text;
@@ -274,7 +463,8 @@ WriteOptions write_options(const Settings& settings) {
     options.outputs.push_back({settings.coordinates_name, coordinates_format(settings.format)});
   }
   options.threads = settings.threads;
-  if (settings.permute_seed) options.relabel_seed = *settings.permute_seed;
+  options.relabel_seed = settings.permute_seed;
+  options.progress = settings.progress;
   return options;
 }
 
@@ -283,10 +473,31 @@ Outcome dispatch_graph(const Settings& settings) {
 }
 
 Outcome dispatch_graph(const Settings& settings, const GraphDestination& destination) {
-  if (settings.graph_type == GRAPH_NONE) return {kStatusUsage, {}, usage_text()};
-  if (!settings.unknown_format.empty()) {
-    return refused("unknown format '" + settings.unknown_format + "': the formats are " +
+  if (settings.graph_type == GRAPH_NONE) {
+    switch (settings.request) {
+      case Request::kHelp:
+        return {kStatusWritten, usage_text() + "\n", {}};
+      case Request::kVersion:
+        return {kStatusWritten, "famgen " FAMGEN_VERSION "\n", {}};
+      case Request::kGraph:
+        break;
+    }
+  }
+  if (!settings.mistyped_option.empty()) {
+    return {kStatusUsage, {}, "famgen: " + settings.mistyped_option};
+  }
+  if (settings.graph_type == GRAPH_NONE) {
+    std::string why = settings.unrecognised;
+    if (why.empty() && settings.arguments_given) why = "no graph type (give -graphtype KEYWORD)";
+    return {kStatusUsage, {}, (why.empty() ? "" : "famgen: " + why + "\n") + usage_text()};
+  }
+  if (settings.unknown_format) {
+    return refused("unknown format '" + *settings.unknown_format + "': the formats are " +
                    format_keywords());
+  }
+  if (settings.unknown_seed) {
+    return refused("-permute takes a seed from 0 to 18446744073709551615, not '" +
+                   *settings.unknown_seed + "'");
   }
   if (!settings.mesh_option_error.empty()) return refused(settings.mesh_option_error);
   if (settings.mesh_options_given && settings.graph_type != GRAPH_MESH) {
@@ -295,7 +506,10 @@ Outcome dispatch_graph(const Settings& settings, const GraphDestination& destina
   if (const std::optional<std::string_view> message = size_message(settings)) {
     return {static_cast<int>(message->size()), std::string(*message), {}};
   }
-  return visit_family(settings, write_to(destination));
+  return visit_family(settings, [&](auto family) {
+    if (settings.simple) return write_simple_family(std::move(family), destination);
+    return write_family(std::move(family), destination);
+  });
 }
 
 }  // namespace famgen

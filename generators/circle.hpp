@@ -7,8 +7,9 @@
 
 namespace famgen {
 
+// With n = 1 the vertex names itself twice; with n = 2 each vertex names the other twice.
 inline std::optional<GraphCounts> circle_counts(std::int32_t n) {
-  return GraphCounts{n, n, 2 * std::int64_t{n}, n == 1 ? 2 : 0};
+  return GraphCounts{n, n, 2 * std::int64_t{n}, n == 1 ? 2 : 0, n == 2 ? 2 : 0};
 }
 
 struct Circle {

@@ -58,6 +58,8 @@ struct CompleteGraphs {
     }
     facts.counts = graph_counts;
     facts.has_heading = !header_suppressed;
+    // Also the end of the counts line that a simple graph of "completegraph" is given.
+    facts.counts_line_end = CountsLineEnd::kSpaceThenNewline;
     facts.title = title;
     facts.decimals = kMicroDecimals;
     return facts;

@@ -17,8 +17,11 @@ inline std::optional<GraphCounts> cylinder_counts(std::int32_t rings, std::int32
   // Lines of three on the first and last ring, of four between; a single ring has lines of two.
   std::int64_t arcs = rings == 1 ? 2 * vertices : saturating_product(4, vertices);
   if (rings != 1 && arcs != INT64_MAX) arcs -= 2 * std::int64_t{ring_length};
+  // A ring of one vertex names it as its next and previous vertex; a ring of two names the
+  // other vertex as both.
   const std::int64_t loop_arcs = ring_length == 1 ? 2 * vertices : 0;
-  return GraphCounts{vertices, 2 * vertices - ring_length, arcs, loop_arcs};
+  const std::int64_t repeated_arcs = ring_length == 2 ? vertices : 0;
+  return GraphCounts{vertices, 2 * vertices - ring_length, arcs, loop_arcs, repeated_arcs};
 }
 
 struct Cylinder {

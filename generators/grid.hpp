@@ -21,19 +21,22 @@ inline std::optional<GraphCounts> grid_counts(std::int32_t rows, std::int32_t ro
   std::int64_t edges = 2 * vertices - r - w - band_edges;
   std::int64_t arcs = saturating_product(2, edges);
   std::int64_t loop_arcs = 0;
+  std::int64_t repeated_arcs = 0;
   if (folded) {
     edges += 2;
     // The folds as the corner tests list them: the 1 × 1 grid names itself once, a single row
-    // or column lists one fold edge at both ends, any other grid two.
+    // or column lists one fold edge at both ends, any other grid two. In a row or column of
+    // two the fold repeats the one grid edge at both ends.
     if (r == 1 && w == 1) {
       arcs += 1;
       loop_arcs = 1;
     } else {
       const std::int64_t fold_arcs = r == 1 || w == 1 ? 2 : 4;
       if (arcs <= INT64_MAX - fold_arcs) arcs += fold_arcs;
+      if (r * w == 2) repeated_arcs = 2;
     }
   }
-  return GraphCounts{vertices, edges, arcs, loop_arcs};
+  return GraphCounts{vertices, edges, arcs, loop_arcs, repeated_arcs};
 }
 
 // The band: horizontal edges (i, j)-(i, j + 1) with R/3 < i <= 2R/3 and W/3 <= j < 2W/3.

@@ -10,8 +10,9 @@ namespace famgen {
 
 inline std::optional<GraphCounts> star_counts(std::int32_t n) {
   const std::int64_t vertices = n;
-  // n - 1 entries on the hub's line and three on each ring line.
-  return GraphCounts{vertices, 2 * vertices - 2, 4 * (vertices - 1), 0};
+  // n - 1 entries on the hub's line and three on each ring line; a ring of two (n = 3) names
+  // the other ring vertex twice on each of its lines.
+  return GraphCounts{vertices, 2 * vertices - 2, 4 * (vertices - 1), 0, n == 3 ? 2 : 0};
 }
 
 struct Star {

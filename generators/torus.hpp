@@ -18,10 +18,12 @@ inline std::optional<GraphCounts> torus_counts(std::int32_t rings, std::int32_t 
   // Both below 2^31, so 2 × A × B stays below 2^63.
   const std::int64_t vertices = std::int64_t{rings} * ring_length;
   // A ring of one vertex names it as its next and previous vertex, a torus of one ring names
-  // each vertex as the same position on the next and previous ring.
+  // each vertex as the same position on the next and previous ring. A ring of two names the
+  // other vertex as both, a torus of two rings names the other ring's vertex as both.
   const std::int64_t self_entries = (ring_length == 1 ? 2 : 0) + (rings == 1 ? 2 : 0);
+  const std::int64_t repeated_entries = (ring_length == 2 ? 1 : 0) + (rings == 2 ? 1 : 0);
   return GraphCounts{vertices, 2 * vertices, saturating_product(4, vertices),
-                     self_entries * vertices};
+                     self_entries * vertices, repeated_entries * vertices};
 }
 
 struct Torus {

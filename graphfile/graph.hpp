@@ -28,6 +28,9 @@ struct GraphCounts {
   std::int64_t edges = 0;      // the edge figure of the METIS counts line, quirks included
   std::int64_t arcs = 0;       // the entries the vertex lines list, all lines together
   std::int64_t loop_arcs = 0;  // of those, the entries that name their own vertex
+  // Of the others, the entries that repeat an earlier entry of their line. With loop_arcs, what
+  // -simple takes out (simple_graph.hpp); both stay 0 for a family whose lines never list them.
+  std::int64_t repeated_arcs = 0;
 };
 
 enum class CountsLineEnd {
@@ -107,7 +110,7 @@ enum class Format {
 
 // How the vertices are numbered in a run: as the generator numbers them, or relabelled at
 // random with this seed.
-using RelabelSeed = std::optional<std::int64_t>;
+using RelabelSeed = std::optional<std::uint64_t>;
 
 // Where a layout's sink puts its bytes. A sink stores at cursor and, once cursor has reached
 // limit, calls make_room() before its next operation; past limit there is always room for one

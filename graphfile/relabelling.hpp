@@ -24,12 +24,12 @@ namespace famgen {
 
 class Relabelling {
  public:
-  Relabelling(std::int64_t vertex_count, std::int64_t seed) : vertex_count_(vertex_count) {
+  Relabelling(std::int64_t vertex_count, std::uint64_t seed) : vertex_count_(vertex_count) {
     const auto largest = static_cast<std::uint64_t>(vertex_count > 1 ? vertex_count - 1 : 1);
     const int bits = std::max(2, static_cast<int>(std::bit_width(largest)));
     keys_.mask = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
     keys_.shift = (bits + 1) / 2;
-    std::uint64_t state = static_cast<std::uint64_t>(seed);
+    std::uint64_t state = seed;
     for (int round = 0; round < kRounds; ++round) {
       keys_.add[round] = split_mix(state) & keys_.mask;
       keys_.multiply[round] = split_mix(state) | 1;

@@ -2,8 +2,9 @@
 # famgen's bytes must not change unless a change means them to: every family at its smallest and
 # at a few larger sizes, in every layout, plain and relabelled, written in one pass to a file and
 # on 1, 2 and 3 threads to standard output, against the SHA-256 recorded in the table (keyword,
-# sizes, layout, seed or "-", checksum, and the options of the family where it has any). With --record, prints the table with the single pass's
-# checksums instead, after checking that every thread count agrees with it.
+# sizes, layout, seed or "-", checksum, and on some rows a sixth column of further options such
+# as the mesh's or -simple). With --record, prints the table with the single pass's checksums instead, after
+# checking that every thread count agrees with it.
 # Usage: checksums_test.sh FAMGEN TABLE [--record]
 set -u
 famgen=$1

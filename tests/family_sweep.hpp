@@ -14,12 +14,13 @@ namespace famgen {
 struct KeywordSizes {
   std::string keyword;
   std::string sizes;
-  std::vector<std::string> options = {};  // further arguments (the mesh's -stencil, -periodic)
+  // Further arguments: the mesh's -stencil and -periodic, -simple.
+  std::vector<std::string> options = {};
   std::string name() const;               // for messages: "mesh 3,4 -stencil box"
 };
 
 // Every family at its smallest sizes (self-loops, repeated neighbours, empty lines, no lines at
-// all) and at a few ordinary ones.
+// all) and at a few ordinary ones, and the simple graphs of those whose files METIS refuses.
 const std::vector<KeywordSizes>& small_graphs();
 
 // Hands the source of a keyword's graph to look, as the dispatcher builds it.

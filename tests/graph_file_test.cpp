@@ -210,7 +210,8 @@ TEST_P(GraphFileFailureTest, ReportsTheFirstFailure) {
 INSTANTIATE_TEST_SUITE_P(
     Files, GraphFileFailureTest,
     testing::Values(
-        FailureCase{"", 10, "famgen: cannot open '': No such file or directory"},
+        FailureCase{"", 10,
+                    "famgen: no output file (give -out FILE, or -out - for standard output)"},
         FailureCase{"/nonexistent-folder/g", 10, "famgen: cannot open '/nonexistent-folder/g'"},
         FailureCase{"/tmp", 10, "famgen: cannot open '/tmp': Is a directory"},
         FailureCase{std::string(5000, 'n'), 10, "famgen: cannot open 'nnnn"},

@@ -16,7 +16,8 @@ using namespace famgen;
 namespace {
 
 bool header_suppressed(const KeywordSizes& graph) {
-  return graph.keyword == "completegraph";
+  return graph.keyword == "completegraph" &&
+         std::find(graph.options.begin(), graph.options.end(), "-simple") == graph.options.end();
 }
 
 // The entries of line k that the edge layouts write from k: those numbered at most k (Matrix

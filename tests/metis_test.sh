@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # METIS's own tools as a client of famgen's files. graphchk must accept every keyword's file
-# at sizes whose graph is simple, must refuse the layouts famgen keeps on purpose, and gpmetis
-# must partition a grid. graphchk's exit status is not reliable, so its words are read.
+# at sizes whose graph is simple, must refuse the layouts famgen keeps on purpose and accept
+# every -simple file, and gpmetis must partition a grid. graphchk's exit status is not
+# reliable, so its words are read.
 # Usage: metis_test.sh FAMGEN
 set -u
 famgen=$1
@@ -63,6 +64,44 @@ check refused torus 4,2
 check refused cylinder 2,2
 check refused folded_grid 1,4
 check refused folded_grid 3,1
+
+# -simple: graphchk accepts every family's file at every small size that has an edge, those
+# above that it refuses included, plain and relabelled.
+check_simple() {  # keyword sizes [more arguments]
+  local keyword=$1 sizes=$2 file="$folder/simple-$1-${2/,/x}"
+  shift 2
+  if ! "$famgen" -graphtype "$keyword" -size "$sizes" -simple -out "$file" "$@"; then
+    echo "FAIL: famgen $keyword $sizes -simple $* did not write its file"
+    failures=$((failures + 1))
+    return
+  fi
+  local counts
+  counts=$(sed -n 2p "$file")
+  [[ ${counts#* } == 0* ]] && return  # no edge: METIS takes no such graph
+  if graphchk "$file" 2>&1 | grep -q "The format of the graph is correct!"; then
+    passed=$((passed + 1))
+  else
+    echo "FAIL: graphchk refused $keyword $sizes -simple $*"
+    graphchk "$file" 2>&1 | grep -v '^\*\|^ *$' | head -n 8
+    failures=$((failures + 1))
+  fi
+}
+for first in 1 2 3 4 5; do
+  for second in 1 2 3 4 5; do
+    for keyword in grid folded_grid partial_grid partial_folded_grid torus cylinder \
+      completegraph unconnected_completegraph; do
+      check_simple "$keyword" "$first,$second"
+    done
+  done
+done
+for n in 1 2 3 4 5 6 7 8; do check_simple circle "$n"; done
+for n in 3 4 5 6 7 8; do check_simple star "$n"; done
+for depth in 1 2 3 4 5; do check_simple tree "$depth"; done
+for dimension in 2 3 4 5; do check_simple hypercube "$dimension"; done
+for depth in 1 2 3 4; do check_simple sierpinski "$depth"; done
+check_simple torus 2,7 -permute 5
+check_simple folded_grid 1,9 -permute 18446744073709551615
+check_simple completegraph 6,3 -permute 1 -threads 2
 
 # gpmetis partitions the 100 x 100 grid into 4 parts: 10000 lines, parts 0 to 3.
 "$famgen" -graphtype grid -size 100,100 -out "$folder/g100"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # famgen-mpi as users run it: a run that cannot open its file ends every process with the same
-# status, prints one line (from rank 0) and leaves no file; a size-check message is printed once.
+# status, prints one line (from rank 0) and leaves no file; a size-check message is printed once;
+# -progress prints from rank 0 alone.
 # Usage: mpi_failure_test.sh MPIRUN FAMGEN_MPI
 set -u
 mpirun=$1
@@ -34,6 +35,16 @@ expect "size messages" "$(grep -c 'grid dimensions are not available' "$folder/o
 
 run 2 -graphtype grid -size 30,30 -out -
 expect "statuses of standard output" "$(grep -c '^status 1$' "$folder/out")" 2
+
+# -progress: rank 0 alone prints, for the whole job, and its summary counts the whole file.
+run 3 -graphtype grid -size 1000,1000 -out "$folder/g" -progress
+expect "statuses with -progress" "$(grep -c '^status 0$' "$folder/out")" 3
+expect "summary lines" "$(grep -c '^famgen: 1000000 vertices, 1998000 edges, ' "$folder/err")" 1
+expect "bytes in the summary" "$(sed -n 's/.* edges, \([0-9]*\) bytes in .*/\1/p' "$folder/err")" \
+  "$(wc -c <"$folder/g")"
+progress_lines=$(grep -c '^famgen: [0-9]* %, ' "$folder/err")
+expect "progress lines, 1 to 9" "$((progress_lines >= 1 && progress_lines <= 9))" 1
+rm -f "$folder/g"
 
 echo "famgen-mpi failures: $failures"
 ((failures == 0))

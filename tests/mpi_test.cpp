@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   const auto recorded = [&rows](const Row& wanted) {
     for (const Row& row : rows) {
       if (row.keyword == wanted.keyword && row.sizes == wanted.sizes &&
-          row.format == wanted.format && row.seed == wanted.seed) {
+          row.format == wanted.format && row.seed == wanted.seed && row.options.empty()) {
         return row.checksum;
       }
     }

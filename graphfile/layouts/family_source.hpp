@@ -6,6 +6,7 @@
 
 #include "graphfile/layouts/layouts.hpp"
 #include "graphfile/relabelling.hpp"
+#include "graphfile/simple_graph.hpp"
 
 namespace famgen {
 
@@ -90,10 +91,20 @@ struct RelabelledLines {
   RelabelledLines sub(Vertex from, Vertex to) const { return {family, relabelling, from, to}; }
 };
 
+// Families whose every line is written at full speed; a simple graph's filtered lines
+// (SimpleGraph, -simple at the smallest sizes) are not worth the compile time.
+template <class Family>
+inline constexpr bool kFlattened = true;
+template <class Family>
+inline constexpr bool kFlattened<SimpleGraph<Family>> = false;
+
 template <class Family>
 class FamilySource final : public GraphSource {
  public:
   explicit FamilySource(Family family) : family_(std::move(family)), facts_(family_.facts()) {}
+  // With facts of its own: the family's lines under another graph's facts (its simple graph's).
+  FamilySource(Family family, GraphFacts facts)
+      : family_(std::move(family)), facts_(std::move(facts)) {}
   const GraphFacts& facts() const override { return facts_; }
   std::uint64_t format(const FormatJob& job, ChunkOutput& out) const override {
     return with_layout(job.format, [&](auto layout) {
@@ -107,13 +118,23 @@ class FamilySource final : public GraphSource {
   }
 
  private:
+  template <class Layout, class Lines>
+  std::uint64_t format_lines(Layout layout, const Lines& lines, const FormatJob& job,
+                             ChunkOutput& out) const {
+    if constexpr (kFlattened<Family>) {
+      return format_flattened(layout, lines, job, out);
+    } else {
+      return layout.format(lines, job, facts_, out);
+    }
+  }
+
   // One function for each layout and numbering, in which the family's loop, the layout's sink
   // and the number writer are inlined whatever else the translation unit holds: the compiler's
   // budget for inlining is per unit, and the unit that writes the families holds all of them.
   template <class Layout, class Lines>
-  [[gnu::noinline, gnu::flatten]] std::uint64_t format_lines(Layout layout, const Lines& lines,
-                                                             const FormatJob& job,
-                                                             ChunkOutput& out) const {
+  [[gnu::noinline, gnu::flatten]] std::uint64_t format_flattened(Layout layout, const Lines& lines,
+                                                                 const FormatJob& job,
+                                                                 ChunkOutput& out) const {
     return layout.format(lines, job, facts_, out);
   }
 
@@ -126,8 +147,20 @@ template <class Family>
 Outcome write_family(Family family, const GraphDestination& destination) {
   if (const std::optional<std::string> why = refusal_of(family)) return refused(*why);
   if (const std::optional<std::string> why = prepare(family)) return refused(*why);
-  const FamilySource<Family> source(std::move(family));
-  return destination.write(source);
+  return destination.write(FamilySource<Family>(std::move(family)));
+}
+
+// The same for the family's simple graph (-simple, simple_graph.hpp): its own lines when they
+// list no self-loop and no repeated neighbour, else its lines through SimpleGraph.
+template <class Family>
+Outcome write_simple_family(Family family, const GraphDestination& destination) {
+  if (const std::optional<std::string> why = refusal_of(family)) return refused(*why);
+  if (const std::optional<std::string> why = prepare(family)) return refused(*why);
+  const GraphFacts facts = family.facts();
+  if (!lists_loops_or_repeats(facts.counts)) {
+    return destination.write(FamilySource<Family>(std::move(family), simple_facts(facts)));
+  }
+  return destination.write(FamilySource<SimpleGraph<Family>>(SimpleGraph(std::move(family))));
 }
 
 // What a generator hands its family to when the family is to be written.

@@ -21,7 +21,8 @@
 //   kMostListLineEntries entries at once;
 // - write_neighbour_run(first, count), the entries first, first + 1, ..., first + count - 1 of a
 //   list line at once (the long lines of the star and the complete graphs);
-// - write_fixed_line(a, b[, c[, d]]) for a whole fixed vertex line of two to four numbers.
+// - write_fixed_line(a[, b[, c[, d]]]) for a whole fixed vertex line of one to four numbers (the
+//   families write two to four; their simple graph may have fewer, simple_graph.hpp).
 #pragma once
 
 #include <algorithm>
@@ -50,7 +51,10 @@ inline std::string decimal_text(std::int64_t value) {
 }
 
 inline std::string relabel_note(RelabelSeed seed) {
-  return seed ? ", relabelled at random with seed " + decimal_text(*seed) : "";
+  if (!seed) return {};
+  char digits[32];
+  return ", relabelled at random with seed " +
+         std::string(digits, decimal::write_unsigned(digits, *seed));
 }
 
 // Stores a short text (at most 8 bytes, with the 8-byte store the room allows) and returns its

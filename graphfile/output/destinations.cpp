@@ -1,6 +1,9 @@
 #include "graphfile/output/destinations.hpp"
 
+#include <optional>
+
 #include "graphfile/output/graph_file.hpp"
+#include "graphfile/output/progress.hpp"
 
 namespace famgen {
 
@@ -32,7 +35,19 @@ std::optional<Outcome> refusal_of_plans(const std::deque<OutputPlan>& plans) {
   return std::nullopt;
 }
 
+std::optional<Outcome> unnamed_output(const WriteOptions& options) {
+  for (const OutputSpec& output : options.outputs) {
+    if (output.name.empty()) {
+      return Outcome{kStatusFileFailed,
+                     {},
+                     "famgen: no output file (give -out FILE, or -out - for standard output)"};
+    }
+  }
+  return std::nullopt;
+}
+
 Outcome FileDestination::write(const GraphSource& source) const {
+  if (std::optional<Outcome> unnamed = unnamed_output(options_)) return *unnamed;
   const std::deque<OutputPlan> plans = plans_of(source, options_);
   if (const std::optional<Outcome> refusal = refusal_of_plans(plans)) return *refusal;
   std::vector<FileRequest> requests;
@@ -40,6 +55,13 @@ Outcome FileDestination::write(const GraphSource& source) const {
     requests.push_back({options_.outputs[k].name, plans[k].lower_bound()});
   GraphFiles files = open_graph_files(requests);
   if (files.refused) return {kStatusRefused, {}, files.error};
+  std::optional<ProgressMeter> meter;
+  if (options_.progress) {
+    double expected = 0;
+    for (const OutputPlan& plan : plans)
+      expected += expected_bytes(plan);
+    meter.emplace(source.facts(), expected);
+  }
   // New files first, then those written in place: a failure on the way leaves the latter as
   // they were.
   for (const bool in_place : {false, true}) {
@@ -48,11 +70,18 @@ Outcome FileDestination::write(const GraphSource& source) const {
       if (file.temporary.empty() != in_place) continue;
       begin_graph_file(files, file);
       FileSink sink(file);
-      write_output(plans[k], options_.threads, sink);
+      if (meter) {
+        meter->begin_output(expected_bytes(plans[k]), whole_sections(plans[k]));
+        ProgressSink progress(sink, *meter);
+        write_output(plans[k], options_.threads, progress);
+      } else {
+        write_output(plans[k], options_.threads, sink);
+      }
       if (!file.error.empty()) fail_graph_files(files, file.error);
     }
   }
   const int status = close_graph_files(files);
+  if (meter) meter->finish(status == 0, meter->counted());
   return {status, {}, files.error};
 }
 

@@ -23,6 +23,7 @@ struct WriteOptions {
   std::vector<OutputSpec> outputs;
   ThreadRequest threads;  // absent: the single pass on the calling thread
   RelabelSeed relabel_seed;
+  bool progress = false;  // what is written, the rate and the time left, on standard error
 };
 
 // The plans of the outputs, in the options' order.
@@ -30,6 +31,8 @@ std::deque<OutputPlan> plans_of(const GraphSource& source, const WriteOptions& o
 
 // The refusal of the first output whose layout cannot hold the graph; nothing when all can.
 std::optional<Outcome> refusal_of_plans(const std::deque<OutputPlan>& plans);
+// The failure of a run that names no file for an output; nothing when every output has a name.
+std::optional<Outcome> unnamed_output(const WriteOptions& options);
 
 // The outputs as files, all of them or none (graph_file.hpp).
 class FileDestination final : public GraphDestination {

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <optional>
 
 #include "graphfile/output/graph_file.hpp"
+#include "graphfile/output/progress.hpp"
 
 namespace famgen {
 
@@ -69,15 +71,35 @@ std::string agreed_failure(const std::string& mine, int rank, int size, MPI_Comm
   return error;
 }
 
+// Rank 0's meter (-progress) follows the output through rank 0's share, each byte of which
+// stands for as many of the whole output as the shares, which hold about the same bytes, make.
+void begin_progress(ProgressMeter& meter, const OutputPlan& plan, const ProcessShare& share,
+                    std::uint64_t output_bytes) {
+  std::vector<ProgressStage> sections;
+  std::uint64_t share_bytes = 0;
+  for (std::size_t k = 0; k < share.bytes.size() && share.writes; ++k) {
+    sections.push_back({share.first, share.last, static_cast<double>(share.bytes[k])});
+    share_bytes += share.bytes[k];
+  }
+  const double scale =
+      share_bytes > 0 ? static_cast<double>(output_bytes) / static_cast<double>(share_bytes) : 0;
+  // The meter weighs the outputs by the same estimate as when it began.
+  meter.begin_output(expected_bytes(plan), std::move(sections), scale);
+}
+
 // This process's part of one output: its share of the lines, at the places the plan gives.
+// output_bytes receives the bytes of the whole output.
 std::string write_share(const OutputPlan& plan, MPI_File shared, const std::string& name,
-                        ThreadRequest threads, int rank, int size, MPI_Comm communicator) {
+                        ThreadRequest threads, int rank, int size, MPI_Comm communicator,
+                        ProgressMeter* meter, std::uint64_t& output_bytes) {
   PieceMeasures measures = measure_pieces(plan, size, rank, threads);
   MPI_Allreduce(MPI_IN_PLACE, measures.bytes.data(), static_cast<int>(measures.bytes.size()),
                 MPI_UINT64_T, MPI_SUM, communicator);
   MPI_Allreduce(MPI_IN_PLACE, measures.entries.data(), static_cast<int>(measures.entries.size()),
                 MPI_UINT64_T, MPI_SUM, communicator);
   const ProcessShare share = share_of(plan, measures, rank, size);
+  output_bytes = plan.heading().size() + measures.total() + plan.trailer().size();
+  if (meter != nullptr) begin_progress(*meter, plan, share, output_bytes);
   if (rank == 0) {
     MpiFileSink heading(shared, 0, name);
     heading.write(plan.heading().data(), plan.heading().size());
@@ -90,8 +112,10 @@ std::string write_share(const OutputPlan& plan, MPI_File shared, const std::stri
   for (int section = 0; section < plan.sections(); ++section) {
     const auto k = static_cast<std::size_t>(section);
     MpiFileSink sink(shared, static_cast<MPI_Offset>(share.offsets[k]), name);
-    write_run(plan, plan.run(section, share.first, share.last, share.entries_before), threads,
-              sink);
+    std::optional<ProgressSink> progress;
+    if (meter != nullptr) progress.emplace(sink, *meter);
+    ByteSink& out = progress ? static_cast<ByteSink&>(*progress) : sink;
+    write_run(plan, plan.run(section, share.first, share.last, share.entries_before), threads, out);
     if (sink.failed()) return sink.error();
     if (sink.written() != share.bytes[k]) {
       return "famgen: internal error: a range of '" + name + "' came out " +
@@ -109,6 +133,7 @@ Outcome MpiDestination::write(const GraphSource& source) const {
   int size = 1;
   MPI_Comm_rank(communicator_, &rank);
   MPI_Comm_size(communicator_, &size);
+  if (std::optional<Outcome> unnamed = unnamed_output(options_)) return *unnamed;
   for (const OutputSpec& output : options_.outputs) {
     if (output.name == "-") {
       return refused(
@@ -147,6 +172,14 @@ Outcome MpiDestination::write(const GraphSource& source) const {
   broadcast(error, communicator_, 0);
   if (opened != 0) return {opened, {}, error};
 
+  std::optional<ProgressMeter> meter;
+  if (rank == 0 && options_.progress) {
+    double expected = 0;
+    for (const OutputPlan& plan : plans)
+      expected += expected_bytes(plan);
+    meter.emplace(source.facts(), expected);
+  }
+  std::uint64_t written = 0;  // the bytes of every output, all processes together
   for (std::size_t k = 0; k < plans.size() && error.empty(); ++k) {
     const std::string& name = options_.outputs[k].name;
     broadcast(targets[k], communicator_, 0);
@@ -158,7 +191,10 @@ Outcome MpiDestination::write(const GraphSource& source) const {
     }
     error = agreed_failure(error, rank, size, communicator_);
     if (!error.empty()) break;
-    error = write_share(plans[k], shared, name, options_.threads, rank, size, communicator_);
+    std::uint64_t output_bytes = 0;
+    error = write_share(plans[k], shared, name, options_.threads, rank, size, communicator_,
+                        meter ? &*meter : nullptr, output_bytes);
+    written += output_bytes;
     const int close_code = MPI_File_close(&shared);
     if (close_code != MPI_SUCCESS && error.empty()) {
       error = "famgen: cannot close '" + name + "': " + mpi_error_text(close_code);
@@ -175,6 +211,7 @@ Outcome MpiDestination::write(const GraphSource& source) const {
   }
   MPI_Bcast(&status, 1, MPI_INT, 0, communicator_);
   broadcast(error, communicator_, 0);
+  if (meter) meter->finish(status == 0, written);
   return {status, {}, error};
 }
 

@@ -29,6 +29,10 @@ FormatJob OutputPlan::run(int section, Vertex first, Vertex last,
   return {format_, relabelling_ ? &*relabelling_ : nullptr, section, first, last, entries_before};
 }
 
+double OutputPlan::estimated_bytes(int section) const {
+  return line_bytes_[static_cast<std::size_t>(section)] * static_cast<double>(line_count());
+}
+
 Vertex OutputPlan::lines_per_job(int section) const {
   const double per_line = std::max(1.0, line_bytes_[static_cast<std::size_t>(section)]);
   return std::clamp<Vertex>(static_cast<Vertex>(kJobBytes / per_line), 1, kMostLinesPerJob);

@@ -21,6 +21,9 @@ class ByteSink {
  public:
   virtual void write(const char* data, std::size_t size) = 0;
   virtual bool failed() const = 0;
+  // Told after each job, in order, that its lines were formatted and handed on (the last of
+  // its bytes may still wait in a buffer): how far its section has come, for -progress.
+  virtual void job_done(const FormatJob&) {}
 
  protected:
   ~ByteSink() = default;
@@ -48,6 +51,8 @@ class OutputPlan {
   std::uint64_t lower_bound() const { return lower_bound_; }
   int sections() const { return static_cast<int>(line_bytes_.size()); }
   Vertex line_count() const { return source_.facts().line_count(); }
+  // About the bytes of a section's lines, from the layout's estimate of a line.
+  double estimated_bytes(int section) const;
 
   // The lines first..last of a section as one run; entries_before counts the entries of the
   // lines before first, for the sections whose words need it.

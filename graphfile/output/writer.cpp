@@ -61,6 +61,7 @@ std::uint64_t run_single_pass(const OutputPlan& plan, const JobPlan& jobs, const
     FormatJob job = jobs.job(index);
     job.entries_before = entries_before;
     entries_before += plan.source().format(job, out);
+    sink.job_done(job);
   }
   out.finish();
   return entries_before - run.entries_before;
@@ -175,6 +176,7 @@ bool OrderedWriter::JobOutput::send() {
 
 void OrderedWriter::JobOutput::finish(std::uint64_t entries) {
   if (!send()) return;
+  writer_.sink_.job_done(job_);
   writer_.entries_before_ += entries;
   writer_.turn_.store(index_ + 1, std::memory_order_release);
   writer_.turn_.notify_all();
