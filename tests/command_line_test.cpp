@@ -290,8 +290,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "famgen: unknown option '--fromat' (did you mean -format?)"),
         refused_as({"-s"},
                    "famgen: unknown option '-s' (did you mean -size, -simple or -stencil?)"),
-        refused_as({"-p", "7"}, "famgen: unknown option '-p' (did you mean -permute, -progress or "
-                                "-periodic?)"),
+        refused_as({"-p", "7"},
+                   "famgen: unknown option '-p' (did you mean -permute, -progress or "
+                   "-periodic?)"),
         refused_as({"-stencl", "box"}, "famgen: unknown option '-stencl' (did you mean -stencil?)"),
 
         // Arguments near no option are skipped in silence, as are the requests beside a graph.
