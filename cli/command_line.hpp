@@ -22,10 +22,6 @@ struct Settings : FamilyRequest {
   std::string unknown_format;                // a -format value that names no layout
   std::optional<std::int32_t> permute_seed;  // -permute SEED
   std::string coordinates_name;              // -coordinates FILE: the positions, beside the graph
-  // -stencil and -periodic (the mesh's): whether either was given, and why the first value
-  // that names nothing they take was refused.
-  bool mesh_options_given = false;
-  std::string mesh_option_error;
 };
 
 // Fills settings from the argument vector, element 0 included. Unrecognised arguments are
