@@ -1,5 +1,7 @@
 #include "graphfile/output/arrays.hpp"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -31,8 +33,20 @@ Outcome out_of_memory(GraphArrays& arrays, std::uint64_t bytes, std::uint64_t av
 }
 
 // At least a byte, so that empty arrays too are memory of their own to hand over and free.
+// Filling arrays of gigabytes costs mostly the page faults of their first touch: the whole
+// 2 MiB pages inside a large block are asked to be huge, which cuts the faults by 512. The block
+// stays malloc's, released with free.
 MallocBlock allocate(std::uint64_t bytes) {
-  return MallocBlock(std::malloc(static_cast<std::size_t>(std::max<std::uint64_t>(bytes, 1))));
+  if (bytes > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) return {};
+  void* const block = std::malloc(static_cast<std::size_t>(std::max<std::uint64_t>(bytes, 1)));
+  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+  if (block != nullptr && bytes >= 2 * kHugePage) {
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
+    madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);  // a hint alone
+  }
+  return MallocBlock(block);
 }
 
 // The lines first..last of the range, cut into jobs of about kJobEntries entries.
