@@ -6,14 +6,14 @@
 #include <string_view>
 #include <vector>
 
-#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/layouts/layouts.hpp"
+#include "library/request.hpp"
 
 namespace famgen {
 
 namespace {
 
 constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
-constexpr std::string_view kSizeDelimiters = " ,\t\n";
 
 enum class Option {
   kGraphType,
@@ -127,75 +127,20 @@ void apply_graph_type(std::string_view value, Settings& settings) {
                           suggestion(nearest(value, kFamilies, keyword), keyword);
 }
 
-// Splits off the next token, skipping the delimiters before it; empty when none is left.
-std::string_view next_token(std::string_view& rest) {
-  const std::size_t start = rest.find_first_not_of(kSizeDelimiters);
-  if (start == std::string_view::npos) {
-    rest = {};
-    return {};
-  }
-  rest.remove_prefix(start);
-  const std::size_t end = std::min(rest.find_first_of(kSizeDelimiters), rest.size());
-  const std::string_view token = rest.substr(0, end);
-  rest.remove_prefix(end);
-  return token;
-}
-
 // The first two numbers are the sizes of every family; the mesh takes every number of the
 // value, one per axis.
 void apply_sizes(std::string_view value, Settings& settings) {
-  const std::string_view first = next_token(value);
+  const std::string_view first = next_size_token(value);
   if (first.empty()) return;
   settings.first_size = read_size_token(first);
   settings.sizes = {settings.first_size};
-  const std::string_view second = next_token(value);
+  const std::string_view second = next_size_token(value);
   if (second.empty()) return;
   settings.second_size = read_size_token(second);
   settings.sizes.push_back(settings.second_size);
-  for (std::string_view token = next_token(value); !token.empty(); token = next_token(value))
+  for (std::string_view token = next_size_token(value); !token.empty();
+       token = next_size_token(value))
     settings.sizes.push_back(read_size_token(token));
-}
-
-void refuse_mesh_option(Settings& settings, std::string why) {
-  if (settings.mesh_option_error.empty()) settings.mesh_option_error = std::move(why);
-}
-
-// Exactly "star" or "box".
-void apply_stencil(std::string_view value, Settings& settings) {
-  settings.mesh_options_given = true;
-  if (value == "star") {
-    settings.stencil = Stencil::kStar;
-  } else if (value == "box") {
-    settings.stencil = Stencil::kBox;
-  } else {
-    refuse_mesh_option(
-        settings, "unknown stencil '" + std::string(value) + "': the stencils are star and box");
-  }
-}
-
-// "all", "none", or a 0 or 1 for each axis, separated as the sizes are.
-void apply_periodic(std::string_view value, Settings& settings) {
-  settings.mesh_options_given = true;
-  if (value == "all" || value == "none") {
-    settings.periodic = {value == "all" ? PeriodicAxes::Kind::kAll : PeriodicAxes::Kind::kNone, {}};
-    return;
-  }
-  PeriodicAxes periodic{PeriodicAxes::Kind::kList, {}};
-  std::string_view rest = value;
-  for (std::string_view token = next_token(rest); !token.empty(); token = next_token(rest)) {
-    if (token != "0" && token != "1") {
-      periodic.list.clear();
-      break;
-    }
-    periodic.list.push_back(token == "1");
-  }
-  if (periodic.list.empty()) {
-    refuse_mesh_option(settings,
-                       "-periodic takes all, none or a 0 or 1 for each axis (1,0,1), not '" +
-                           std::string(value) + "'");
-    return;
-  }
-  settings.periodic = std::move(periodic);
 }
 
 // The value's first word; a value without one leaves the name as it was.
@@ -281,18 +226,9 @@ void note_unrecognised(std::string_view argument, Settings& settings) {
 // A value with no number in it leaves the option as it was.
 std::optional<std::int32_t> read_number(std::string_view value) {
   std::string_view rest = value;
-  const std::string_view token = next_token(rest);
+  const std::string_view token = next_size_token(rest);
   if (token.empty()) return std::nullopt;
   return read_size_token(token);
-}
-
-std::string format_keywords() {
-  std::string keywords;
-  for_each_format([&](Format format) {
-    if (format != Format::kMetis) keywords += format == Format::kLastKeyword ? " and " : ", ";
-    keywords += format_keyword(format);
-  });
-  return keywords;
 }
 
 }  // namespace
@@ -356,10 +292,10 @@ int parse_command_line(int argc, const char* const* argv, Settings& settings) {
         apply_seed(value, settings);
         break;
       case Option::kStencil:
-        apply_stencil(value, settings);
+        read_stencil(value, settings);
         break;
       case Option::kPeriodic:
-        apply_periodic(value, settings);
+        read_periodic(value, settings);
         break;
       case Option::kSimple:
       case Option::kProgress:
@@ -457,13 +393,10 @@ std::string usage_text() {
 }
 
 WriteOptions write_options(const Settings& settings) {
-  WriteOptions options;
-  options.outputs = {{settings.output_name, settings.format}};
-  if (!settings.coordinates_name.empty()) {
-    options.outputs.push_back({settings.coordinates_name, coordinates_format(settings.format)});
-  }
-  options.threads = settings.threads;
-  options.relabel_seed = settings.permute_seed;
+  RelabelSeed seed;
+  if (settings.permute_seed) seed = *settings.permute_seed;
+  WriteOptions options = file_outputs(settings.output_name, settings.format,
+                                      settings.coordinates_name, settings.threads, seed);
   options.progress = settings.progress;
   return options;
 }
@@ -491,25 +424,12 @@ Outcome dispatch_graph(const Settings& settings, const GraphDestination& destina
     if (why.empty() && settings.arguments_given) why = "no graph type (give -graphtype KEYWORD)";
     return {kStatusUsage, {}, (why.empty() ? "" : "famgen: " + why + "\n") + usage_text()};
   }
-  if (settings.unknown_format) {
-    return refused("unknown format '" + *settings.unknown_format + "': the formats are " +
-                   format_keywords());
-  }
+  if (settings.unknown_format) return unknown_format(*settings.unknown_format);
   if (settings.unknown_seed) {
     return refused("-permute takes a seed from 0 to 18446744073709551615, not '" +
                    *settings.unknown_seed + "'");
   }
-  if (!settings.mesh_option_error.empty()) return refused(settings.mesh_option_error);
-  if (settings.mesh_options_given && settings.graph_type != GRAPH_MESH) {
-    return refused("-stencil and -periodic apply to the mesh alone");
-  }
-  if (const std::optional<std::string_view> message = size_message(settings)) {
-    return {static_cast<int>(message->size()), std::string(*message), {}};
-  }
-  return visit_family(settings, [&](auto family) {
-    if (settings.simple) return write_simple_family(std::move(family), destination);
-    return write_family(std::move(family), destination);
-  });
+  return write_request(settings, destination, settings.simple);
 }
 
 }  // namespace famgen

@@ -28,10 +28,6 @@ struct Settings : FamilyRequest {
   std::string coordinates_name;               // -coordinates FILE: the positions, beside it
   bool simple = false;                        // -simple: without self-loops and repeats
   bool progress = false;                      // -progress: on standard error
-  // -stencil and -periodic (the mesh's): whether either was given, and why the first value
-  // that names nothing they take was refused.
-  bool mesh_options_given = false;
-  std::string mesh_option_error;
 
   // What the parser noticed besides the options.
   Request request = Request::kGraph;  // -h, -help, --help; -V, -version, --version

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -53,6 +54,10 @@ struct FamilyRequest {
   std::vector<std::int32_t> sizes;
   Stencil stencil = Stencil::kStar;  // the mesh's
   PeriodicAxes periodic;             // the mesh's
+  // -stencil and -periodic (the mesh's): whether either was given, and why the first value
+  // that names nothing they take was refused.
+  bool mesh_options_given = false;
+  std::string mesh_option_error;
 };
 
 // What the command line knows of a family: its keyword, the least sizes it takes and the

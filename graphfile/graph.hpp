@@ -6,7 +6,7 @@
 // - layouts/: one file per output layout, everything that layout knows, and the one switch that
 //   turns a Format into its layout (layouts.hpp);
 // - output/: how a run is cut into sections, jobs and process ranges (plan.hpp), and where the
-//   bytes go: files, standard output, memory, MPI-IO.
+//   bytes go: files, standard output, memory, MPI-IO; and a graph's arrays in memory (arrays.hpp).
 #pragma once
 
 #include <cstddef>
@@ -149,7 +149,16 @@ struct FormatJob {
   std::uint64_t entries_before = 0;
 };
 
-// A graph as the bytes side sees it: its facts, and the bytes of any job in any layout.
+// One piece of a graph's arrays in memory (output/arrays.hpp): the lines first..last (line
+// numbers from 1) in a numbering.
+struct ArrayJob {
+  const Relabelling* relabelling = nullptr;  // null: vertices keep their numbers
+  Vertex first = 1;
+  Vertex last = 0;
+};
+
+// A graph as the bytes side sees it: its facts, the bytes of any job in any layout, and the
+// numbers of any job as arrays.
 class GraphSource {
  public:
   virtual ~GraphSource() = default;
@@ -157,6 +166,15 @@ class GraphSource {
   // Writes the job's bytes into out. Returns, for a section whose words count the entries of
   // earlier lines, the entries its own lines list; 0 for the other sections.
   virtual std::uint64_t format(const FormatJob& job, ChunkOutput& out) const = 0;
+  // The entries each line of the job lists, at degrees[0], degrees[1], ...
+  virtual void count_entries(const ArrayJob& job, std::int32_t* degrees) const = 0;
+  virtual void count_entries(const ArrayJob& job, std::int64_t* degrees) const = 0;
+  // The entries of the job's lines one after the other, each a vertex numbered from 0.
+  virtual void list_entries(const ArrayJob& job, std::int32_t* entries) const = 0;
+  virtual void list_entries(const ArrayJob& job, std::int64_t* entries) const = 0;
+  // The positions of the job's lines' vertices, GraphFacts::dimension coordinates each, in
+  // units (not in units of 10^-decimals).
+  virtual void list_positions(const ArrayJob& job, double* coordinates) const = 0;
 };
 
 // Where a run's outputs go: files, standard output, memory, or one file from many processes.

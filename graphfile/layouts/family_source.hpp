@@ -2,8 +2,10 @@
 // layouts meet, as templates, so that the sink's calls are inlined into the family's loop.
 #pragma once
 
+#include <type_traits>
 #include <utility>
 
+#include "graphfile/layouts/arrays.hpp"
 #include "graphfile/layouts/layouts.hpp"
 #include "graphfile/relabelling.hpp"
 #include "graphfile/simple_graph.hpp"
@@ -116,6 +118,24 @@ class FamilySource final : public GraphSource {
       return format_lines(layout, NaturalLines<Family>{family_, job.first, job.last}, job, out);
     });
   }
+  void count_entries(const ArrayJob& job, std::int32_t* degrees) const override {
+    count_lines(job, degrees);
+  }
+  void count_entries(const ArrayJob& job, std::int64_t* degrees) const override {
+    count_lines(job, degrees);
+  }
+  void list_entries(const ArrayJob& job, std::int32_t* entries) const override {
+    EntryArraySink<std::int32_t> sink(entries);
+    fill_arrays(job, sink);
+  }
+  void list_entries(const ArrayJob& job, std::int64_t* entries) const override {
+    EntryArraySink<std::int64_t> sink(entries);
+    fill_arrays(job, sink);
+  }
+  void list_positions(const ArrayJob& job, double* coordinates) const override {
+    PositionArraySink sink(coordinates, facts_.decimals);
+    fill_arrays(job, sink);
+  }
 
  private:
   template <class Layout, class Lines>
@@ -136,6 +156,37 @@ class FamilySource final : public GraphSource {
                                                                  const FormatJob& job,
                                                                  ChunkOutput& out) const {
     return layout.format(lines, job, facts_, out);
+  }
+
+  // A line's entry count does not depend on how its entries are numbered: relabelled lines are
+  // counted in their order, their entries left as they are.
+  template <class Count>
+  [[gnu::noinline, gnu::flatten]] void count_lines(const ArrayJob& job, Count* degrees) const {
+    DegreeCounter<Count> counter(degrees);
+    if (job.relabelling == nullptr) return family_.write_lines(job.first, job.last, counter);
+    for (Vertex line = job.first; line <= job.last; ++line) {
+      const Vertex vertex = job.relabelling->backward(line);
+      family_.write_lines(vertex, vertex, counter);
+    }
+  }
+
+  template <class Sink>
+  void fill_arrays(const ArrayJob& job, Sink& sink) const {
+    if (job.relabelling != nullptr) {
+      return fill_lines(RelabelledLines<Family>{family_, *job.relabelling, job.first, job.last},
+                        sink);
+    }
+    fill_lines(NaturalLines<Family>{family_, job.first, job.last}, sink);
+  }
+
+  // As format_lines: the family's loop and the sink inlined into one function each.
+  template <class Lines, class Sink>
+  [[gnu::noinline, gnu::flatten]] void fill_lines(const Lines& lines, Sink& sink) const {
+    if constexpr (std::is_same_v<Sink, PositionArraySink>) {
+      lines.positions(sink);
+    } else {
+      lines(sink);
+    }
   }
 
   Family family_;

@@ -129,27 +129,28 @@ class SinkBuffer {
 };
 
 // Counts the entries of each line into degrees[0], degrees[1], ...: what a layout needs to
-// know of a line before it writes the line (Scotch's degree, ParHIP's offsets).
+// know of a line before it writes the line (Scotch's degree, ParHIP's offsets), and the degree
+// pass of a graph's arrays (Count the arrays' index type). A line's entries fit any Count: no
+// line lists 2^31 entries.
+template <class Count>
 class DegreeCounter {
  public:
-  explicit DegreeCounter(std::uint64_t* degrees) : degrees_(degrees) {}
+  explicit DegreeCounter(Count* degrees) : degrees_(degrees) {}
   void write_neighbour(Vertex) { ++entries_; }
-  void write_neighbour_run(Vertex, Vertex count) { entries_ += static_cast<std::uint64_t>(count); }
+  void write_neighbour_run(Vertex, Vertex count) { entries_ += static_cast<Count>(count); }
   void end_vertex_line() {
     *degrees_++ = entries_;
     entries_ = 0;
   }
-  void write_list_line(const Vertex*, int count) {
-    *degrees_++ = static_cast<std::uint64_t>(count);
-  }
+  void write_list_line(const Vertex*, int count) { *degrees_++ = static_cast<Count>(count); }
   template <class... Numbers>
   void write_fixed_line(Numbers...) {
     *degrees_++ = sizeof...(Numbers);
   }
 
  private:
-  std::uint64_t* degrees_;
-  std::uint64_t entries_ = 0;
+  Count* degrees_;
+  Count entries_ = 0;
 };
 
 // The decimal writers of one line's positions: entry k of a line goes through writer k, the

@@ -1,0 +1,132 @@
+#include "library/request.hpp"
+
+#include <algorithm>
+
+#include "graphfile/layouts/family_source.hpp"
+
+namespace famgen {
+
+namespace {
+
+constexpr std::string_view kSizeDelimiters = " ,\t\n";
+
+void refuse_mesh_option(FamilyRequest& request, std::string why) {
+  if (request.mesh_option_error.empty()) request.mesh_option_error = std::move(why);
+}
+
+}  // namespace
+
+std::string_view next_size_token(std::string_view& rest) {
+  const std::size_t start = rest.find_first_not_of(kSizeDelimiters);
+  if (start == std::string_view::npos) {
+    rest = {};
+    return {};
+  }
+  rest.remove_prefix(start);
+  const std::size_t end = std::min(rest.find_first_of(kSizeDelimiters), rest.size());
+  const std::string_view token = rest.substr(0, end);
+  rest.remove_prefix(end);
+  return token;
+}
+
+void read_stencil(std::string_view value, FamilyRequest& request) {
+  request.mesh_options_given = true;
+  if (value == "star") {
+    request.stencil = Stencil::kStar;
+  } else if (value == "box") {
+    request.stencil = Stencil::kBox;
+  } else {
+    refuse_mesh_option(
+        request, "unknown stencil '" + std::string(value) + "': the stencils are star and box");
+  }
+}
+
+void read_periodic(std::string_view value, FamilyRequest& request) {
+  request.mesh_options_given = true;
+  if (value == "all" || value == "none") {
+    request.periodic = {value == "all" ? PeriodicAxes::Kind::kAll : PeriodicAxes::Kind::kNone, {}};
+    return;
+  }
+  PeriodicAxes periodic{PeriodicAxes::Kind::kList, {}};
+  std::string_view rest = value;
+  for (std::string_view token = next_size_token(rest); !token.empty();
+       token = next_size_token(rest)) {
+    if (token != "0" && token != "1") {
+      periodic.list.clear();
+      break;
+    }
+    periodic.list.push_back(token == "1");
+  }
+  if (periodic.list.empty()) {
+    refuse_mesh_option(request,
+                       "-periodic takes all, none or a 0 or 1 for each axis (1,0,1), not '" +
+                           std::string(value) + "'");
+    return;
+  }
+  request.periodic = std::move(periodic);
+}
+
+std::optional<Format> format_named(std::string_view keyword) {
+  std::optional<Format> named;
+  for_each_format([&](Format format) {
+    if (keyword == format_keyword(format)) named = format;
+  });
+  return named;
+}
+
+std::string format_keywords() {
+  std::string keywords;
+  for_each_format([&](Format format) {
+    if (format != Format::kMetis) keywords += format == Format::kLastKeyword ? " and " : ", ";
+    keywords += format_keyword(format);
+  });
+  return keywords;
+}
+
+Outcome unknown_format(std::string_view keyword) {
+  return refused("unknown format '" + std::string(keyword) + "': the formats are " +
+                 format_keywords());
+}
+
+WriteOptions file_outputs(const std::string& out, Format format, const std::string& coordinates,
+                          ThreadRequest threads, RelabelSeed seed) {
+  WriteOptions options;
+  options.outputs = {{out, format}};
+  if (!coordinates.empty()) options.outputs.push_back({coordinates, coordinates_format(format)});
+  options.threads = threads;
+  options.relabel_seed = seed;
+  return options;
+}
+
+std::optional<Outcome> request_failure(const FamilyRequest& request) {
+  if (!request.mesh_option_error.empty()) return refused(request.mesh_option_error);
+  if (request.mesh_options_given && request.graph_type != GRAPH_MESH) {
+    return refused("-stencil and -periodic apply to the mesh alone");
+  }
+  if (const std::optional<std::string_view> message = size_message(request)) {
+    return Outcome{static_cast<int>(message->size()), std::string(*message), {}};
+  }
+  return std::nullopt;
+}
+
+Outcome write_request(const FamilyRequest& request, const GraphDestination& destination,
+                      bool simple) {
+  if (std::optional<Outcome> failure = request_failure(request)) return std::move(*failure);
+  if (simple) {
+    return visit_family(request, [&destination](auto family) {
+      return write_simple_family(std::move(family), destination);
+    });
+  }
+  return visit_family(request, write_to(destination));
+}
+
+Outcome request_facts(const FamilyRequest& request, GraphFacts& facts) {
+  if (std::optional<Outcome> failure = request_failure(request)) return std::move(*failure);
+  return visit_family(request, [&facts](const auto& family) {
+    if (const std::optional<std::string> why = refusal_of(family)) return refused(*why);
+    facts = family.facts();
+    return Outcome{};
+  });
+}
+
+}  // namespace famgen
