@@ -146,7 +146,8 @@ class GraphSource {
   virtual ~GraphSource() = default;
   virtual const GraphFacts& facts() const = 0;
   // Writes the job's bytes into out. Returns, for a section whose words count the entries of
-  // earlier lines, the entries its own lines list; 0 for the other sections.
+  // earlier lines, the entries its own lines list; for a section that writes a share of them
+  // (an edge layout's), the entries it writes; 0 for the other sections.
   virtual std::uint64_t format(const FormatJob& job, ChunkOutput& out) const = 0;
 };
 
