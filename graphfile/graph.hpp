@@ -164,7 +164,8 @@ class GraphSource {
   virtual ~GraphSource() = default;
   virtual const GraphFacts& facts() const = 0;
   // Writes the job's bytes into out. Returns, for a section whose words count the entries of
-  // earlier lines, the entries its own lines list; 0 for the other sections.
+  // earlier lines, the entries its own lines list; for a section that writes a share of them
+  // (an edge layout's), the entries it writes; 0 for the other sections.
   virtual std::uint64_t format(const FormatJob& job, ChunkOutput& out) const = 0;
   // The entries each line of the job lists, at degrees[0], degrees[1], ...
   virtual void count_entries(const ArrayJob& job, std::int32_t* degrees) const = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -23,6 +24,7 @@
 #include "generators/families.hpp"
 #include "graphfile/layouts/family_source.hpp"
 #include "graphfile/output/destinations.hpp"
+#include "tests/family_sweep.hpp"
 #include "tests/graph_reader.hpp"
 
 using namespace famgen;
@@ -47,18 +49,25 @@ void write_text(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path) << text;
 }
 
-// Standard output is written through the descriptor the process was given: ">>" appends.
+// Standard output is written through the descriptor the process was given, under any of its
+// names: ">>" appends.
 TEST(Output, DashAppendsToWhatStandardOutputIs) {
   const ScratchFolder folder;
   const auto log = folder.path("log");
   write_text(log, "earlier line\n");
-  for (const std::string threads : {"", " -threads 2"}) {
-    const std::string command =
-        FAMGEN_BINARY " -graphtype circle -size 3 -out -" + threads + " >>" + log.string();
-    ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::vector<std::string> names = {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"};
+  for (const std::string& name : names) {
+    for (const std::string threads : {"", " -threads 2"}) {
+      const std::string command =
+          FAMGEN_BINARY " -graphtype circle -size 3 -out " + name + threads + " >>" + log.string();
+      ASSERT_EQ(std::system(command.c_str()), 0) << name;
+    }
   }
   const std::string circle = "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n";
-  EXPECT_EQ(read_file(log), "earlier line\n" + circle + circle);
+  std::string expected = "earlier line\n";
+  for (std::size_t k = 0; k < 2 * names.size(); ++k)
+    expected += circle;
+  EXPECT_EQ(read_file(log), expected);
   EXPECT_FALSE(std::filesystem::exists("-"));
   // ./- still names a file.
   const ProcessResult named =
@@ -95,6 +104,22 @@ struct SpawnedRun {
   pid_t pid = -1;
 };
 
+// The bytes a process has handed to write calls so far (0 when it cannot be told).
+std::uint64_t bytes_written_by(pid_t pid) {
+  std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+  std::string key;
+  std::uint64_t value = 0;
+  while (io >> key >> value)
+    if (key == "wchar:") return value;
+  return 0;
+}
+
+// Waits until the process has written a few MiB (its new file, unnamed, shows in no folder).
+void wait_for_writing(pid_t pid) {
+  for (int wait = 0; wait < 5000 && bytes_written_by(pid) < (4u << 20); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 // Starts famgen directly (no shell, whose background jobs ignore SIGINT).
 pid_t spawn_famgen(const std::vector<std::string>& arguments) {
   std::vector<std::string> all = {FAMGEN_BINARY};
@@ -126,9 +151,7 @@ TEST(Output, AnInterruptedRunLeavesThePreviousFile) {
       const pid_t pid = spawn_famgen(arguments);
       ASSERT_GT(pid, 0);
       // Stopped once its new file has begun to grow.
-      for (int wait = 0; wait < 5000 && folder_entries(folder).size() < 2; ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      wait_for_writing(pid);
       kill(pid, signal_number);
       int status = 0;
       waitpid(pid, &status, 0);
@@ -194,28 +217,79 @@ TEST(Output, APipeClosedEarlyEndsTheRun) {
   }
 }
 
-// Written in place, as before: a symbolic link stays a link to the file it names, a file with
-// two names stays one file, and an existing file in a folder where no new file can be made is
-// still written.
-TEST(Output, LinksAreWrittenInPlace) {
+ino_t inode_of(const std::filesystem::path& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// A symbolic link stays a link, and the file it names is replaced whole in its own folder; a
+// file with two names stays one file, rewritten in place and cut to its new length.
+TEST(Output, LinksKeepTheirShape) {
   const ScratchFolder folder;
-  const auto target = folder.path("target");
+  const std::string circle = "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n";
+  std::filesystem::create_directories(folder.path("elsewhere"));
+  const auto target = folder.path("elsewhere/target");
   write_text(target, "previous\n");
-  std::filesystem::create_symlink(target, folder.path("link"));
+  std::filesystem::permissions(
+      target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const ino_t replaced = inode_of(target);
+  std::filesystem::create_symlink("elsewhere/target", folder.path("link"));
   const ProcessResult linked =
       run_famgen({"-graphtype", "circle", "-size", "3", "-out", folder.path("link").string()});
-  EXPECT_EQ(linked.exit_status, 0);
+  EXPECT_EQ(linked.exit_status, 0) << linked.standard_error;
   EXPECT_TRUE(std::filesystem::is_symlink(folder.path("link")));
-  EXPECT_EQ(read_file(target), "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n");
-  // A file with a second name: both names keep naming the one file, which is rewritten.
+  EXPECT_EQ(read_file(target), circle);
+  EXPECT_NE(inode_of(target), replaced);  // a new file, renamed over the old
+  EXPECT_EQ(std::filesystem::status(target).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(folder_entries(folder), (std::vector<std::string>{"elsewhere", "link"}));
+  // A file with a second name, longer than what replaces it: both names keep naming the one
+  // file, which holds the new bytes alone.
   const auto first_name = folder.path("first");
-  write_text(first_name, "previous\n");
+  write_text(first_name, std::string(100000, 'x'));
+  const ino_t shared = inode_of(first_name);
   std::filesystem::create_hard_link(first_name, folder.path("second"));
   EXPECT_EQ(
       run_famgen({"-graphtype", "circle", "-size", "2", "-out", folder.path("second").string()})
           .exit_status,
       0);
   EXPECT_EQ(read_file(first_name), "% 2 vertices circle\n2 2\n2 2\n1 1\n");
+  EXPECT_EQ(inode_of(folder.path("second")), shared);
+}
+
+// What a run killed by SIGKILL leaves (a temporary no live run holds locked) is removed by the
+// next run for that name; one that a live run holds is left to it.
+TEST(Output, LeftoversOfKilledRunsAreRemoved) {
+  struct Case {
+    std::string label;
+    std::string name;
+    bool locked;
+    bool removed;
+  };
+  const std::vector<Case> cases = {
+      {"a killed run's temporary", ".g.famgen-0", false, true},
+      {"another slot", ".g.famgen-7", false, true},
+      {"a live run's temporary", ".g.famgen-0", true, false},
+      {"not a name famgen gives", ".g.famgen-x", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const ScratchFolder folder;
+    write_text(folder.path("g"), "old\n");
+    write_text(folder.path(c.name), "partial");
+    const int held = open(folder.path(c.name).c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    // The lock of an open file description other than the run's, as a live run holds it.
+    if (c.locked) {
+      ASSERT_EQ(flock(held, LOCK_EX), 0);
+    }
+    const ProcessResult result =
+        run_famgen({"-graphtype", "circle", "-size", "3", "-out", folder.path("g").string()});
+    close(held);
+    EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+    EXPECT_EQ(std::filesystem::exists(folder.path(c.name)), !c.removed);
+    EXPECT_EQ(read_file(folder.path("g")), "% 3 vertices circle\n3 3\n3 2\n1 3\n2 1\n");
+  }
 }
 
 TEST(Output, AFileInALockedFolderIsWrittenInPlace) {
@@ -357,9 +431,7 @@ TEST(Output, AnInterruptedRunWithTwoOutputsLeavesNeither) {
   in_child([&] { return generate_grid(20000, 20000, write_to(FileDestination(options)), 0, 0); },
            RLIM_INFINITY, &pid);
   ASSERT_GT(pid, 0);
-  for (int wait = 0; wait < 5000 && folder_entries(folder).size() < 3; ++wait)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  wait_for_writing(pid);
   kill(pid, SIGTERM);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -369,6 +441,50 @@ TEST(Output, AnInterruptedRunWithTwoOutputsLeavesNeither) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   EXPECT_EQ(folder_entries(folder), std::vector<std::string>{"a"});
   EXPECT_EQ(read_file(folder.path("a")), "old a\n");
+}
+
+// The space guard's figure is never above a file's size (a file that fits is never refused)
+// and within 10 % below it, for every family in every layout, plain and relabelled, at sizes
+// that take the estimate (past 256 KiB), digit boundaries among them.
+TEST(Output, SpaceGuardFigureIsWithinTenPerCentBelowTheSize) {
+  const std::vector<KeywordSizes> graphs = {{"grid", "300,500"},
+                                            {"folded_grid", "500,250"},
+                                            {"partial_grid", "300,300"},
+                                            {"partial_folded_grid", "250,400"},
+                                            {"circle", "300000"},
+                                            {"star", "60000"},
+                                            {"torus", "200,300"},
+                                            {"cylinder", "300,250"},
+                                            {"tree", "16"},
+                                            {"hypercube", "13"},
+                                            {"sierpinski", "9"},
+                                            {"completegraph", "400,3"},
+                                            {"unconnected_completegraph", "20,1500"},
+                                            {"mesh", "40,50,60"},
+                                            {"mesh", "30,30,30", {"-stencil", "box"}},
+                                            {"mesh", "9,9,9,9", {"-periodic", "1,0,1,0"}},
+                                            {"torus", "3,400", {"-simple"}}};
+  double lowest = 1;
+  double highest = 0;
+  for (const KeywordSizes& graph : graphs) {
+    with_source(graph, [&](const GraphSource& source) {
+      for (const Format format : every_format()) {
+        for (const RelabelSeed seed : {RelabelSeed{}, RelabelSeed{5}}) {
+          SCOPED_TRACE(graph.name() + " " + format_name(format) + (seed ? " relabelled" : ""));
+          const OutputPlan plan(source, format, seed);
+          if (!plan.refusal().empty()) continue;  // a drawing of four axes
+          const auto size = static_cast<double>(whole_file(source, format, seed).size());
+          const auto floor = static_cast<double>(size_floor(plan));
+          EXPECT_LE(floor, size);
+          EXPECT_GE(floor, 0.9 * size);
+          EXPECT_EQ(exact_size(plan, 2), static_cast<std::uint64_t>(size));
+          lowest = std::min(lowest, floor / size);
+          highest = std::max(highest, floor / size);
+        }
+      }
+    });
+  }
+  std::printf("space guard figure / size: %.4f to %.4f\n", lowest, highest);
 }
 
 }  // namespace

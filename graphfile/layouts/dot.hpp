@@ -29,6 +29,13 @@ struct DotLayout : LayoutDefaults {
     if (section == 0) return PointLinesLayout<PointStyle::kDot>::line_bytes(0, facts) + 12;
     return EdgeLinesLayout<EdgeStyle::kDot>::line_bytes(0, facts) * 1.5;
   }
+  static WrittenEntries written_entries(int section, const GraphFacts& facts) {
+    if (section == 0) return PointLinesLayout<PointStyle::kDot>::written_entries(0, facts);
+    return EdgeLinesLayout<EdgeStyle::kDot>::written_entries(1, facts);
+  }
+  static SpreadLine spread_line(int, const GraphFacts& facts, Vertex line, double entries) {
+    return EdgeLinesLayout<EdgeStyle::kDot>::spread_line(1, facts, line, entries);
+  }
   template <class Lines>
   static std::uint64_t format(const Lines& lines, const FormatJob& job, const GraphFacts& facts,
                               ChunkOutput& out) {

@@ -19,11 +19,13 @@ class EdgeLineSink : public EntryLines<EdgeLineSink<kStyle, Writer>, Writer> {
  public:
   EdgeLineSink(ChunkOutput& out, Vertex first_line) : buffer_(out), line_(first_line) {}
   SinkBuffer& buffer() { return buffer_; }
+  std::uint64_t written() const { return written_; }
 
   char* start_line(char* cursor) { return cursor; }
 
   char* entry(char* cursor, unsigned position, Vertex neighbour) {
     if (!written_here(neighbour)) return cursor;
+    ++written_;
     constexpr bool kDot = kStyle == EdgeStyle::kDot;
     if constexpr (kDot) cursor = append(cursor, "  ");
     cursor = decimals_.write(cursor, 0, static_cast<std::uint64_t>(line_ - kShift));
@@ -69,6 +71,7 @@ class EdgeLineSink : public EntryLines<EdgeLineSink<kStyle, Writer>, Writer> {
   SinkBuffer buffer_;
   Vertex line_;                          // the line being listed, numbered from 1
   PositionalDecimals<Writer> decimals_;  // position 0 writes the line's own number
+  std::uint64_t written_ = 0;            // edges written so far
 };
 
 // The lines these layouts write for a graph: each edge between two vertices is listed at both
@@ -89,12 +92,31 @@ struct EdgeLinesLayout : LayoutDefaults {
     return static_cast<double>(edge_lines_of(facts)) /
            static_cast<double>(std::max<Vertex>(1, facts.line_count())) * 2 * number_bytes(facts);
   }
+  static WrittenEntries written_entries(int, const GraphFacts& facts) {
+    return {WrittenEntries::Kind::kCounted,
+            static_cast<double>(std::max<std::int64_t>(0, edge_lines_of(facts)))};
+  }
+  // The entries written from the line, those numbered at most (or at least) the line's own, each
+  // with the line's number.
+  static SpreadLine spread_line(int, const GraphFacts& facts, Vertex line, double entries) {
+    const double vertices = std::max(1.0, static_cast<double>(line_total(facts)));
+    const double at = static_cast<double>(line);
+    const double share =
+        kStyle == EdgeStyle::kMatrixMarket ? at / vertices : (vertices - at + 1) / vertices;
+    const std::uint64_t shift = kStyle == EdgeStyle::kEdgeList ? 1 : 0;
+    const auto own = static_cast<std::uint64_t>(line) - shift;
+    const double numbers =
+        average_digits(own, own) + average_digits(1 - shift, line_total(facts) - shift);
+    const double separators = kStyle == EdgeStyle::kDot ? 8 : 2;  // "  ", " -- ", ";\n"
+    return {entries * share * (numbers + separators), entries * share};
+  }
+  // Returns the edges written.
   template <class Lines>
   static std::uint64_t format(const Lines& lines, const FormatJob&, const GraphFacts&,
                               ChunkOutput& out) {
     EdgeLineSink<kStyle, typename Lines::NumberWriter> sink(out, lines.first);
     lines(sink);
-    return 0;
+    return sink.written();
   }
 };
 

@@ -95,6 +95,13 @@ struct ParhipLayout : LayoutDefaults {
     return section == 0 ? 8 : 8 * arcs_per_line(facts);
   }
   static bool counts_earlier_entries(int section) { return section == 0; }
+  static WrittenEntries written_entries(int section, const GraphFacts& facts) {
+    if (section == 0) return {WrittenEntries::Kind::kNone, 0};
+    return LayoutDefaults::written_entries(section, facts);
+  }
+  static SpreadLine spread_line(int, const GraphFacts&, Vertex, double entries) {
+    return {8 * entries, entries};
+  }
   static void rebase(int section, char* begin, char* end, std::uint64_t entries_before) {
     if (section == 0) rebase_parhip_offsets(begin, end, entries_before);
   }

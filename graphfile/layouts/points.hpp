@@ -141,6 +141,9 @@ struct PointLinesLayout : LayoutDefaults {
   static double line_bytes(int, const GraphFacts& facts) {
     return (number_bytes(facts) + facts.decimals + 2) * (facts.dimension + 1);
   }
+  static WrittenEntries written_entries(int, const GraphFacts&) {
+    return {WrittenEntries::Kind::kNone, 0};
+  }
   template <class Lines>
   static std::uint64_t format(const Lines& lines, const FormatJob&, const GraphFacts& facts,
                               ChunkOutput& out) {

@@ -41,6 +41,10 @@ struct ScotchLayout : LayoutDefaults {
   static double line_bytes(int, const GraphFacts& facts) {
     return (arcs_per_line(facts) + 1) * number_bytes(facts);
   }
+  // The degree, then each entry.
+  static SpreadLine spread_line(int, const GraphFacts& facts, Vertex, double entries) {
+    return {(entries + 1) * (average_digits(1, line_total(facts)) + 1), entries};
+  }
   // Each batch of lines twice: once to count the degrees that start the lines, then written.
   template <class Lines>
   static std::uint64_t format(const Lines& lines, const FormatJob&, const GraphFacts&,

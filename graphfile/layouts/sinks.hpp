@@ -8,6 +8,8 @@
 //   static std::uint64_t body_lower_bound(const GraphFacts&);  // bytes past the heading, at least
 //   static double line_bytes(int section, const GraphFacts&);  // about, to cut jobs evenly
 //   static bool counts_earlier_entries(int section);           // its words need entries_before
+//   static WrittenEntries written_entries(int section, const GraphFacts&);
+//   static SpreadLine spread_line(int section, const GraphFacts&, Vertex line, double entries);
 //   static void rebase(int section, char* begin, char* end, std::uint64_t entries_before);
 //   template <class Lines>
 //   static std::uint64_t format(const Lines&, const FormatJob&, const GraphFacts&, ChunkOutput&);
@@ -36,11 +38,54 @@
 
 namespace famgen {
 
+// For the space guard, which estimates a file from a sample of its lines: the entries whose
+// bytes a section's lines hold, all lines together. kNone where a line holds its vertex's own
+// value (positions, offsets); kEvery where the lines write every entry they list (counted then
+// as ParHIP's offsets count them); kCounted where they write a share of them (the edge layouts),
+// which format() returns for each job.
+struct WrittenEntries {
+  enum class Kind { kNone, kEvery, kCounted };
+  Kind kind = Kind::kEvery;
+  double total = 0;
+};
+
+// About the bytes and the written entries of a line that lists entries neighbours numbered all
+// over 1..V (a star's hub), which the space guard reckons instead of formatting.
+struct SpreadLine {
+  double bytes = 0;
+  double written = 0;
+};
+
+// The average number of digits of first, first + 1, ..., last.
+inline double average_digits(std::uint64_t first, std::uint64_t last) {
+  if (last < first) return 1;
+  double digits = 0;
+  std::uint64_t low = 1;  // the least number of d digits (0 counts among those of 1)
+  for (int d = 1; d <= 20; ++d) {
+    const std::uint64_t high = d == 20 ? UINT64_MAX : low * 10 - 1;
+    const std::uint64_t from = std::max(first, d == 1 ? 0 : low);
+    const std::uint64_t to = std::min(last, high);
+    if (from <= to) digits += static_cast<double>(d) * static_cast<double>(to - from + 1);
+    if (high >= last) break;
+    low *= 10;
+  }
+  return digits / static_cast<double>(last - first + 1);
+}
+
 struct LayoutDefaults {
   static constexpr int kSections = 1;
   static std::optional<std::string> refusal(const GraphFacts&) { return std::nullopt; }
   static std::string trailer(const GraphFacts&) { return {}; }
   static bool counts_earlier_entries(int) { return false; }
+  static WrittenEntries written_entries(int, const GraphFacts& facts) {
+    return {WrittenEntries::Kind::kEvery,
+            static_cast<double>(std::max<std::int64_t>(0, facts.counts.arcs))};
+  }
+  // Each entry's number and separator, and the line end.
+  static SpreadLine spread_line(int, const GraphFacts& facts, Vertex, double entries) {
+    const auto vertices = static_cast<std::uint64_t>(std::max<Vertex>(1, facts.line_count()));
+    return {entries * (average_digits(1, vertices) + 1) + 1, entries};
+  }
   static void rebase(int, char*, char*, std::uint64_t) {}
 };
 

@@ -1,5 +1,6 @@
 #include "graphfile/output/destinations.hpp"
 
+#include <new>
 #include <optional>
 
 #include "graphfile/output/graph_file.hpp"
@@ -48,37 +49,50 @@ std::optional<Outcome> unnamed_output(const WriteOptions& options) {
 
 Outcome FileDestination::write(const GraphSource& source) const {
   if (std::optional<Outcome> unnamed = unnamed_output(options_)) return *unnamed;
-  const std::deque<OutputPlan> plans = plans_of(source, options_);
-  if (const std::optional<Outcome> refusal = refusal_of_plans(plans)) return *refusal;
-  std::vector<FileRequest> requests;
-  for (std::size_t k = 0; k < plans.size(); ++k)
-    requests.push_back({options_.outputs[k].name, plans[k].lower_bound()});
-  GraphFiles files = open_graph_files(requests);
-  if (files.refused) return {kStatusRefused, {}, files.error};
+  GraphFiles files;
   std::optional<ProgressMeter> meter;
-  if (options_.progress) {
-    double expected = 0;
-    for (const OutputPlan& plan : plans)
-      expected += expected_bytes(plan);
-    meter.emplace(source.facts(), expected);
-  }
-  // New files first, then those written in place: a failure on the way leaves the latter as
-  // they were.
-  for (const bool in_place : {false, true}) {
+  try {
+    const std::deque<OutputPlan> plans = plans_of(source, options_);
+    if (const std::optional<Outcome> refusal = refusal_of_plans(plans)) return *refusal;
+    std::vector<FileRequest> requests;
+    for (std::size_t k = 0; k < plans.size(); ++k)
+      requests.push_back(
+          {options_.outputs[k].name, [&plan = plans[k]] { return size_floor(plan); }});
+    files = open_graph_files(requests);
+    // A file rewritten in place has its exact size reserved before its first byte changes.
     for (std::size_t k = 0; k < files.files.size() && files.ok(); ++k) {
-      GraphFile& file = files.files[k];
-      if (file.temporary.empty() != in_place) continue;
-      begin_graph_file(files, file);
-      FileSink sink(file);
-      if (meter) {
-        meter->begin_output(expected_bytes(plans[k]), whole_sections(plans[k]));
-        ProgressSink progress(sink, *meter);
-        write_output(plans[k], options_.threads, progress);
-      } else {
-        write_output(plans[k], options_.threads, sink);
+      if (needs_reservation(files.files[k])) {
+        reserve_graph_file(files, files.files[k], exact_size(plans[k], options_.threads));
       }
-      if (!file.error.empty()) fail_graph_files(files, file.error);
     }
+    if (options_.progress && files.ok()) {
+      double expected = 0;
+      for (const OutputPlan& plan : plans)
+        expected += expected_bytes(plan);
+      meter.emplace(source.facts(), expected);
+    }
+    // New files first, then those written in place: a failure on the way leaves the latter as
+    // they were.
+    for (const bool in_place : {false, true}) {
+      for (std::size_t k = 0; k < files.files.size() && files.ok(); ++k) {
+        GraphFile& file = files.files[k];
+        if (needs_reservation(file) != in_place) continue;
+        begin_graph_file(file);
+        FileSink sink(file);
+        if (meter) {
+          meter->begin_output(expected_bytes(plans[k]), whole_sections(plans[k]));
+          ProgressSink progress(sink, *meter);
+          write_output(plans[k], options_.threads, progress);
+        } else {
+          write_output(plans[k], options_.threads, sink);
+        }
+        if (!file.error.empty()) fail_graph_files(files, file.error);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // Fewer threads and smaller buffers were tried on the way; what is made is taken back.
+    const std::string name = options_.outputs.empty() ? "" : options_.outputs.front().name;
+    fail_graph_files(files, "famgen: cannot write '" + name + "': out of memory", true);
   }
   const int status = close_graph_files(files);
   if (meter) meter->finish(status == 0, meter->counted());

@@ -1,18 +1,25 @@
 #include "graphfile/output/graph_file.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <linux/magic.h>
+#include <pthread.h>
+#include <sys/file.h>
 #include <sys/statvfs.h>
 #include <sys/uio.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <deque>
 #include <map>
 #include <random>
+#include <string_view>
 
 #include "graphfile/graph.hpp"
 
@@ -20,98 +27,421 @@ namespace famgen {
 
 namespace {
 
-void record_failure(GraphFile& file, std::string_view what, int error_number) {
-  if (!file.error.empty()) return;  // the first failure is the one worth reporting
-  file.error = "famgen: cannot ";
-  file.error += what;
-  file.error += " '";
-  file.error += file.name;
-  file.error += "': ";
-  file.error += std::strerror(error_number);
+std::string failure_text(std::string_view what, const std::string& name, int error_number) {
+  std::string text = "famgen: cannot ";
+  text += what;
+  text += " '";
+  text += name;
+  text += "': ";
+  text += std::strerror(error_number);
+  return text;
 }
 
-// The new files that a signal must not leave behind. Plain storage and a count, the only things
-// a signal handler may touch.
+void record_failure(GraphFile& file, std::string_view what, int error_number) {
+  if (!file.error.empty()) return;  // the first failure is the one worth reporting
+  file.error = failure_text(what, file.name, error_number);
+}
+
+void close_descriptor(int& descriptor) {
+  if (descriptor >= 0) close(descriptor);
+  descriptor = -1;
+}
+
+// A descriptor that is closed when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor = -1) : descriptor_(descriptor) {}
+  Descriptor(Descriptor&& other) noexcept : descriptor_(other.release()) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    if (this != &other) {
+      close_descriptor(descriptor_);
+      descriptor_ = other.release();
+    }
+    return *this;
+  }
+  ~Descriptor() { close_descriptor(descriptor_); }
+  int get() const { return descriptor_; }
+  int release() {
+    const int descriptor = descriptor_;
+    descriptor_ = -1;
+    return descriptor;
+  }
+
+ private:
+  int descriptor_;
+};
+
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// ---- Named temporaries and the signals that must not leave them behind ----
+
+// Plain storage and a count, the only things a signal handler may touch.
+struct PendingTemporary {
+  int folder;
+  char name[NAME_MAX + 1];
+};
 constexpr std::size_t kMostPending = 8;
-char pending_temporaries[kMostPending][4096];
+PendingTemporary pending_temporaries[kMostPending];
 volatile std::sig_atomic_t pending_count = 0;
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction previous_actions[std::size(kCleanupSignals)];
+
+// Every signal whose default action ends the process, but SIGXFSZ, which a run ignores so that
+// a file-size limit reaches the writer as the write error EFBIG.
+constexpr int kEndingSignals[] = {SIGHUP,   SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                                  SIGFPE,   SIGUSR1,   SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                                  SIGXCPU,  SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS,
+#ifdef SIGSTKFLT
+                                  SIGSTKFLT
+#endif
+};
+struct sigaction previous_actions[NSIG];
+bool handled[NSIG];
 
 extern "C" void remove_temporaries_and_die(int signal_number) {
   for (std::sig_atomic_t i = 0; i < pending_count; ++i)
-    unlink(pending_temporaries[i]);
+    unlinkat(pending_temporaries[i].folder, pending_temporaries[i].name, 0);
   signal(signal_number, SIG_DFL);
   raise(signal_number);
 }
 
-void block_cleanup_signals(int how) {
-  sigset_t set;
-  sigemptyset(&set);
-  for (const int signal_number : kCleanupSignals)
-    sigaddset(&set, signal_number);
-  sigprocmask(how, &set, nullptr);
+template <class Visit>
+void for_each_ending_signal(Visit visit) {
+  for (const int signal_number : kEndingSignals)
+    visit(signal_number);
+  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
+    visit(signal_number);
 }
 
-// Handlers for the signals that end a run, except those the run was started to ignore; called
-// with the signals blocked.
-void arm_cleanup(const std::string& temporary) {
-  if (temporary.size() >= sizeof pending_temporaries[0] || pending_count == kMostPending) return;
-  std::memcpy(pending_temporaries[pending_count], temporary.c_str(), temporary.size() + 1);
+// Blocks every signal of the calling thread until the object goes.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous_);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+// Called with the signals held. The handlers leave alone the signals the run was started to
+// ignore (nohup).
+bool arm_cleanup(int folder, const std::string& name) {
+  if (name.size() > NAME_MAX || pending_count == kMostPending) return false;
+  PendingTemporary& entry = pending_temporaries[pending_count];
+  entry.folder = folder;
+  std::memcpy(entry.name, name.c_str(), name.size() + 1);
   pending_count = pending_count + 1;
-  if (pending_count > 1) return;
-  for (std::size_t i = 0; i < std::size(kCleanupSignals); ++i) {
+  if (pending_count > 1) return true;
+  for_each_ending_signal([](int signal_number) {
     struct sigaction action {};
     action.sa_handler = remove_temporaries_and_die;
     sigemptyset(&action.sa_mask);
-    sigaction(kCleanupSignals[i], nullptr, &previous_actions[i]);
-    if (previous_actions[i].sa_handler != SIG_IGN) sigaction(kCleanupSignals[i], &action, nullptr);
+    handled[signal_number] =
+        sigaction(signal_number, nullptr, &previous_actions[signal_number]) == 0 &&
+        previous_actions[signal_number].sa_handler != SIG_IGN &&
+        sigaction(signal_number, &action, nullptr) == 0;
+  });
+  return true;
+}
+
+// Called with the signals held, once the temporary is renamed or removed; the handlers go with
+// the last one.
+void forget_temporary(int folder, const std::string& name) {
+  for (std::sig_atomic_t i = 0; i < pending_count; ++i) {
+    PendingTemporary& entry = pending_temporaries[i];
+    if (entry.folder != folder || name != entry.name) continue;
+    entry = pending_temporaries[pending_count - 1];
+    pending_count = pending_count - 1;
+    break;
+  }
+  if (pending_count > 0) return;
+  for_each_ending_signal([](int signal_number) {
+    if (handled[signal_number]) sigaction(signal_number, &previous_actions[signal_number], nullptr);
+    handled[signal_number] = false;
+  });
+}
+
+// The temporary names of a target: ".NAME.famgen-S", the target's name cut so that the whole
+// fits in limit bytes. The first kSlots suffixes are the same for every run, so that a run can
+// find what a killed run left of the same target; random ones follow when those are taken.
+constexpr int kSlots = 8;
+constexpr int kAttempts = kSlots + 8;
+constexpr std::string_view kTemporaryMark = ".famgen-";
+
+std::string temporary_name(const std::string& leaf, int attempt, std::size_t limit) {
+  char suffix[16];
+  if (attempt < kSlots) {
+    std::snprintf(suffix, sizeof suffix, "%d", attempt);
+  } else {
+    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(std::random_device()()));
+  }
+  const std::size_t fixed = kTemporaryMark.size() + std::strlen(suffix);
+  const std::size_t room = limit > fixed + 1 ? limit - fixed - 1 : 0;  // 1 for the leading dot
+  std::string name;
+  if (room > 0) {
+    name += '.';
+    name.append(leaf, 0, std::min(room, leaf.size()));
+  }
+  name += kTemporaryMark;
+  name += suffix;
+  return name;
+}
+
+// Whether name in folder is still the file open as descriptor.
+bool still_named(int folder, const std::string& name, int descriptor) {
+  struct stat named {};
+  struct stat open {};
+  return fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         fstat(descriptor, &open) == 0 && same_file(named, open);
+}
+
+// A temporary of this target that no process holds locked belongs to a run that was killed
+// (SIGKILL gives no handler a chance): removed. Only the user's own regular files are touched.
+void remove_stale_temporaries(int folder, const std::string& leaf, std::size_t limit) {
+  for (int slot = 0; slot < kSlots; ++slot) {
+    const std::string name = temporary_name(leaf, slot, limit);
+    struct stat named {};
+    if (fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(named.st_mode) || named.st_uid != geteuid()) {
+      continue;
+    }
+    const Descriptor stale(
+        openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (stale.get() >= 0 && flock(stale.get(), LOCK_EX | LOCK_NB) == 0 &&
+        still_named(folder, name, stale.get())) {
+      unlinkat(folder, name.c_str(), 0);
+    }
   }
 }
 
-void disarm_cleanup() {
-  if (pending_count == 0) return;
-  pending_count = 0;
-  for (std::size_t i = 0; i < std::size(kCleanupSignals); ++i)
-    sigaction(kCleanupSignals[i], &previous_actions[i], nullptr);
+// The longest name a file may have in the folder.
+std::size_t name_limit(int folder) {
+  const long limit = fpathconf(folder, _PC_NAME_MAX);
+  return limit > 0 ? static_cast<std::size_t>(limit) : 255;
 }
 
-// What a name is to be: standard output, a regular file replaced by a new file beside it, or
-// a file written in place; guarded when it is or will be a regular file.
+// ---- Following a name to its file ----
+
+constexpr int kMostLinks = 40;  // the kernel's limit of links in one lookup
+
+std::deque<std::string> components_of(std::string_view path) {
+  std::deque<std::string> parts;
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > start) parts.emplace_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  // "folder/" names the folder itself.
+  if (!path.empty() && path.back() == '/') parts.emplace_back(".");
+  return parts;
+}
+
+bool world_writable_sticky(const struct stat& folder) {
+  return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+}
+
+// Whether folder is this process's own /proc/self/fd, whose links are its descriptors.
+bool is_own_descriptor_folder(int folder) {
+  struct statfs system {};
+  struct stat here {};
+  if (fstatfs(folder, &system) != 0 || system.f_type != PROC_SUPER_MAGIC ||
+      fstat(folder, &here) != 0) {
+    return false;
+  }
+  for (const char* own : {"/proc/self/fd", "/proc/thread-self/fd"}) {
+    struct stat info {};
+    if (stat(own, &info) == 0 && same_file(info, here)) return true;
+  }
+  return false;
+}
+
+bool read_link(int folder, const std::string& name, std::string& text) {
+  std::string buffer(PATH_MAX, '\0');
+  const ssize_t length = readlinkat(folder, name.c_str(), buffer.data(), buffer.size());
+  if (length < 0) return false;
+  if (static_cast<std::size_t>(length) == buffer.size()) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  text.assign(buffer.data(), static_cast<std::size_t>(length));
+  return true;
+}
+
+// What a name leads to, each symbolic link followed as the kernel follows it.
 struct Target {
-  bool standard_output = false;
-  bool exists = false;
-  bool regular = false;  // a regular file, through any link
-  bool guarded = false;
-  bool in_place = true;
-  struct stat link {};      // of the name itself, the mode and owner a new file takes over
-  std::string where;        // a path on the file system it lies on
-  std::uint64_t freed = 0;  // what truncating it in place gives back first
+  enum class Kind { kDescriptor, kMissing, kExisting };
+  Kind kind = Kind::kMissing;
+  int descriptor = -1;  // kDescriptor: the process's own, or one opened here
+  bool owns_descriptor = false;
+  int folder = -1;          // the folder the file is (or is to be) named in, once followed
+  std::string folder_path;  // it as a path: "" for the current folder, else ending in '/'
+  std::string leaf;         // the name in it
+  struct stat folder_info {};
+  struct stat info {};  // kExisting
 };
 
-Target target_of(const std::string& name) {
-  Target target;
-  if (name == "-") {
-    target.standard_output = true;
-    return target;
+struct Failure {
+  std::string error;
+  bool refused = false;
+};
+
+// Follows name one component at a time. held: the descriptors the run itself holds, which no
+// /dev/fd name can mean.
+bool follow(const std::string& name, const std::vector<int>& held, Target& target,
+            Failure& failure) {
+  const auto fail = [&](int error_number) {
+    failure.error = failure_text("open", name, error_number);
+    return false;
+  };
+  if (name.empty()) return fail(ENOENT);
+  std::deque<std::string> rest = components_of(name);
+  const bool absolute = name[0] == '/';
+  Descriptor folder(open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0) return fail(errno);
+  std::string path = absolute ? "/" : "";
+  int links = 0;
+  while (!rest.empty()) {
+    const std::string part = std::move(rest.front());
+    rest.pop_front();
+    const bool last = rest.empty();
+    if (!last && part == ".") continue;
+    struct stat info {};
+    if (part != ".." || last) {
+      if (fstatat(folder.get(), part.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (last && errno == ENOENT) {
+          target.kind = Target::Kind::kMissing;
+          target.leaf = part;
+          break;
+        }
+        return fail(errno);
+      }
+    }
+    if (part != ".." && S_ISLNK(info.st_mode)) {
+      if (++links > kMostLinks) return fail(ELOOP);
+      struct stat folder_info {};
+      if (fstat(folder.get(), &folder_info) != 0) return fail(errno);
+      // The kernel's rule against links planted in shared folders, whatever its setting here.
+      if (world_writable_sticky(folder_info) && info.st_uid != geteuid() &&
+          info.st_uid != folder_info.st_uid) {
+        failure.refused = true;
+        failure.error = "famgen: cannot write '" + name + "': '" + path + part +
+                        "' is a symbolic link of another user in a shared sticky folder, which "
+                        "famgen does not follow";
+        return false;
+      }
+      if (last && is_own_descriptor_folder(folder.get())) {
+        // /dev/stdout, /dev/fd/N: the descriptor itself, as "-" is standard output.
+        char* end = nullptr;
+        const long number = std::strtol(part.c_str(), &end, 10);
+        const int descriptor = static_cast<int>(number);
+        if (*end != '\0' || number < 0 || number > INT_MAX || descriptor == folder.get() ||
+            std::find(held.begin(), held.end(), descriptor) != held.end() ||
+            fcntl(descriptor, F_GETFD) < 0) {
+          return fail(EBADF);
+        }
+        target.kind = Target::Kind::kDescriptor;
+        target.descriptor = descriptor;
+        return true;
+      }
+      std::string text;
+      if (!read_link(folder.get(), part, text)) return fail(errno);
+      if (last && text[0] != '/' && text.find(":[") != std::string::npos) {
+        // A link of /proc to a pipe or a socket ("pipe:[1234]"), which only the kernel can open.
+        struct statfs system {};
+        if (fstatfs(folder.get(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC) {
+          const int descriptor = openat(folder.get(), part.c_str(), O_WRONLY | O_CLOEXEC);
+          if (descriptor < 0) return fail(errno);
+          target.kind = Target::Kind::kDescriptor;
+          target.descriptor = descriptor;
+          target.owns_descriptor = true;
+          return true;
+        }
+      }
+      std::deque<std::string> parts = components_of(text);
+      rest.insert(rest.begin(), parts.begin(), parts.end());
+      if (text[0] == '/') {
+        folder = Descriptor(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (folder.get() < 0) return fail(errno);
+        path = "/";
+      }
+      continue;
+    }
+    if (!last) {
+      if (part != ".." && !S_ISDIR(info.st_mode)) return fail(ENOTDIR);
+      Descriptor next(
+          openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (next.get() < 0) return fail(errno);
+      folder = std::move(next);
+      path += part + "/";
+      continue;
+    }
+    target.kind = Target::Kind::kExisting;
+    target.info = info;
+    target.leaf = part;
+    break;
   }
-  const std::filesystem::path path(name);
-  const std::string file_name = path.filename().string();
-  const bool names_a_file = !file_name.empty() && file_name != "." && file_name != "..";
-  target.exists = lstat(name.c_str(), &target.link) == 0;
-  struct stat linked {};
-  const bool linked_exists = target.exists && stat(name.c_str(), &linked) == 0;
-  target.regular = linked_exists && S_ISREG(linked.st_mode);
-  if (!names_a_file || (target.exists && !S_ISREG(linked.st_mode))) return target;
-  target.guarded = true;
-  target.where =
-      target.exists ? name : (path.has_parent_path() ? path.parent_path().string() : ".");
-  target.in_place = target.exists && (!S_ISREG(target.link.st_mode) || target.link.st_nlink != 1 ||
-                                      access(name.c_str(), W_OK) != 0);
-  // A file replaced by a rename keeps its space until the rename; one truncated in place
-  // gives it back first.
-  target.freed = linked_exists && target.in_place ? static_cast<std::uint64_t>(linked.st_size) : 0;
-  return target;
+  if (fstat(folder.get(), &target.folder_info) != 0) return fail(errno);
+  target.folder = folder.release();
+  target.folder_path = path;
+  return true;
+}
+
+// ---- Deciding where each file goes ----
+
+// A regular file is replaced by a new one only when the new one can take its place entirely:
+// the user may write it (as fopen(name, "w") requires), it has no other name, and the folder
+// lets the user rename over it (a sticky folder only lets the owners of the file or the folder).
+bool replaceable(const Target& target) {
+  const uid_t user = geteuid();
+  const bool sticky_forbids = (target.folder_info.st_mode & S_ISVTX) != 0 && user != 0 &&
+                              target.info.st_uid != user && target.folder_info.st_uid != user;
+  return target.info.st_nlink == 1 && !sticky_forbids &&
+         faccessat(target.folder, target.leaf.c_str(), W_OK, AT_EACCESS) == 0 &&
+         faccessat(target.folder, ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+Placement placement_of(const Target& target, const FileRequest& request) {
+  switch (target.kind) {
+    case Target::Kind::kDescriptor:
+      return target.owns_descriptor ? Placement::kDevice : Placement::kDescriptor;
+    case Target::Kind::kExisting:
+      if (!S_ISREG(target.info.st_mode)) return Placement::kDevice;
+      if (!replaceable(target)) return Placement::kInPlace;
+      break;
+    case Target::Kind::kMissing:
+      break;
+  }
+  return request.shared ? Placement::kTemporary : Placement::kUnnamed;
+}
+
+bool guarded(Placement placement) {
+  return placement == Placement::kInPlace || placement == Placement::kUnnamed ||
+         placement == Placement::kTemporary;
+}
+
+// The umask, which a new file's mode follows. /proc tells it without changing it; umask()
+// itself must set it to read it.
+mode_t process_umask() {
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr)
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask);
+  }
+  const mode_t mask = umask(022);
+  umask(mask);
+  return mask;
 }
 
 // Refuses the run, before anything is created or changed, when the regular files it writes on
@@ -120,22 +450,27 @@ bool space_guard_passes(GraphFiles& files, const std::vector<FileRequest>& reque
                         const std::vector<Target>& targets) {
   struct Need {
     std::uint64_t bytes = 0;
-    std::uint64_t available = 0;  // free, and given back by truncation
+    std::uint64_t available = 0;  // free, and given back by rewriting in place
     std::vector<std::string> names;
   };
   std::map<dev_t, Need> needs;
+  // Root may use the blocks a file system keeps back for it.
+  const bool root = geteuid() == 0;
   for (std::size_t k = 0; k < requests.size(); ++k) {
     struct statvfs space {};
-    struct stat device {};
-    if (!targets[k].guarded || statvfs(targets[k].where.c_str(), &space) != 0 ||
-        stat(targets[k].where.c_str(), &device) != 0) {
+    if (!guarded(files.files[k].placement) || fstatvfs(targets[k].folder, &space) != 0) {
       continue;  // unknown: let the writes tell
     }
-    Need& need = needs[device.st_dev];
-    if (need.names.empty())
-      need.available = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
-    need.available = saturating_add(need.available, targets[k].freed);
-    need.bytes = saturating_add(need.bytes, requests[k].lower_bound);
+    Need& need = needs[targets[k].folder_info.st_dev];
+    if (need.names.empty()) {
+      need.available =
+          static_cast<std::uint64_t>(root ? space.f_bfree : space.f_bavail) * space.f_frsize;
+    }
+    if (files.files[k].placement == Placement::kInPlace) {
+      need.available =
+          saturating_add(need.available, static_cast<std::uint64_t>(targets[k].info.st_size));
+    }
+    need.bytes = saturating_add(need.bytes, requests[k].size_floor ? requests[k].size_floor() : 0);
     need.names.push_back(requests[k].name);
   }
   for (const auto& [device, need] : needs) {
@@ -152,39 +487,128 @@ bool space_guard_passes(GraphFiles& files, const std::vector<FileRequest>& reque
   return true;
 }
 
-// A new file beside name, with the mode a plain create gives (or the mode of the file it will
-// replace), or -1 when none can be made there.
-int create_beside(const std::filesystem::path& name, const struct stat* replaced,
-                  std::string& temporary) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".famgen-%08x", static_cast<unsigned>(random()));
-    std::filesystem::path candidate = name;
-    std::string hidden = ".";
-    hidden += name.filename().string();
-    hidden += suffix;
-    candidate.replace_filename(hidden);
-    temporary = candidate.string();
-    block_cleanup_signals(SIG_BLOCK);
-    const int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    const int open_error = errno;
-    if (descriptor >= 0) arm_cleanup(temporary);
-    block_cleanup_signals(SIG_UNBLOCK);
-    if (descriptor >= 0) {
-      if (replaced != nullptr) {
-        fchmod(descriptor, replaced->st_mode & 07777);
-        if (fchown(descriptor, replaced->st_uid, replaced->st_gid) != 0) {
-          // Only the owner's own files can be handed back as they were; the new file is then
-          // the user's, as any file the user creates.
+// Two outputs of one file would overwrite each other; a device (/dev/null) takes both.
+bool distinct_outputs(GraphFiles& files, const std::vector<FileRequest>& requests,
+                      const std::vector<Target>& targets) {
+  for (std::size_t k = 0; k < requests.size(); ++k) {
+    for (std::size_t earlier = 0; earlier < k; ++earlier) {
+      const Target& a = targets[k];
+      const Target& b = targets[earlier];
+      bool same = false;
+      if (a.kind == Target::Kind::kDescriptor && b.kind == Target::Kind::kDescriptor) {
+        if (a.descriptor == STDOUT_FILENO && b.descriptor == STDOUT_FILENO) {
+          files.refused = true;
+          files.error = "famgen: standard output can take only one output of a run";
+          return false;
         }
+      } else if (a.kind == Target::Kind::kExisting && b.kind == Target::Kind::kExisting) {
+        same = S_ISREG(a.info.st_mode) && same_file(a.info, b.info);
+      } else if (a.kind == Target::Kind::kMissing && b.kind == Target::Kind::kMissing) {
+        same = same_file(a.folder_info, b.folder_info) && a.leaf == b.leaf;
       }
-      return descriptor;
+      if (same) {
+        files.refused = true;
+        files.error = "famgen: '" + requests[k].name + "' is named for two outputs of one run";
+        return false;
+      }
     }
-    if (open_error != EEXIST) break;
   }
-  temporary.clear();
+  return true;
+}
+
+// ---- Making each file ----
+
+// Why a new file could not be made: errno values.
+bool no_room(int error_number) {
+  return error_number == ENOSPC || error_number == EDQUOT || error_number == ENOMEM ||
+         error_number == EMFILE || error_number == ENFILE;
+}
+bool not_permitted(int error_number) {
+  return error_number == EACCES || error_number == EPERM || error_number == EROFS;
+}
+
+// An unnamed file in the folder, or -1 with errno set. It is named at the close through its
+// /proc/self/fd link, which must lead to it (no /proc mounted: EOPNOTSUPP, and a named
+// temporary instead).
+int create_unnamed(int folder) {
+#ifdef O_TMPFILE
+  Descriptor file(openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (file.get() < 0) return -1;
+  char link[32];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", file.get());
+  struct stat linked {};
+  struct stat open {};
+  if (stat(link, &linked) != 0 || fstat(file.get(), &open) != 0 || !same_file(linked, open)) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  // Locked while the run lives, as a named temporary is, for the moment it has a name.
+  flock(file.get(), LOCK_EX | LOCK_NB);
+  return file.release();
+#else
+  (void)folder;
+  errno = EOPNOTSUPP;
   return -1;
+#endif
+}
+
+bool unnamed_unsupported(int error_number) {
+  return error_number == EOPNOTSUPP || error_number == EISDIR || error_number == EINVAL ||
+         error_number == ENOSYS;
+}
+
+// A named temporary beside the target, created 0600, locked while the run lives and removed by
+// the signal handlers; or -1 with errno set.
+int create_temporary(GraphFile& file, std::size_t limit) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string name = temporary_name(file.leaf, attempt, limit);
+    const SignalsHeld held;
+    Descriptor created(openat(file.folder, name.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (created.get() < 0) {
+      if (errno == EEXIST) continue;
+      return -1;
+    }
+    // Another run may have taken it for a killed run's in the moment before the lock.
+    if (flock(created.get(), LOCK_EX | LOCK_NB) != 0 ||
+        !still_named(file.folder, name, created.get())) {
+      continue;
+    }
+    if (!arm_cleanup(file.folder, name)) {
+      unlinkat(file.folder, name.c_str(), 0);
+      errno = EMFILE;
+      return -1;
+    }
+    file.temporary = name;
+    return created.release();
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// A file that is not regular, or a regular file rewritten in place: opened as it is, never
+// created and never truncated here.
+void open_in_place(GraphFiles& files, GraphFile& file, const Target& target) {
+  file.descriptor = openat(file.folder, file.leaf.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (file.descriptor < 0) {
+    record_failure(file, "open", errno);
+    files.error = file.error;
+    return;
+  }
+  if (file.placement != Placement::kInPlace) return;
+  // Concurrent runs take turns: the second starts once the first has closed the file.
+  int locked;
+  do {
+    locked = flock(file.descriptor, LOCK_EX);
+  } while (locked != 0 && errno == EINTR);
+  struct stat info {};
+  if (fstat(file.descriptor, &info) != 0 || !same_file(info, target.info)) {
+    // Replaced between the look and the open: not the file the run was checked for.
+    record_failure(file, "open", ESTALE);
+    files.error = file.error;
+    return;
+  }
+  file.old_size = static_cast<std::uint64_t>(info.st_size);
 }
 
 // A pipe holds 64 KiB by default; 1 MiB (the most an unprivileged process may ask for) lets
@@ -197,7 +621,126 @@ void enlarge_pipe(int descriptor) {
   }
 }
 
+void open_new_file(GraphFiles& files, GraphFile& file, const Target& target,
+                   const FileRequest& request) {
+  const bool exists = target.kind == Target::Kind::kExisting;
+  std::size_t limit = name_limit(file.folder);
+  if (request.longest_shared_path > 0) {
+    const std::size_t shortest = file.folder_path.size() + temporary_name("", 0, 0).size();
+    if (shortest > request.longest_shared_path) {
+      files.refused = true;
+      files.error = "famgen: cannot write '" + file.name + "': its folder's path is " +
+                    std::to_string(file.folder_path.size()) +
+                    " bytes long, and the MPI library opens paths of at most " +
+                    std::to_string(request.longest_shared_path) + " bytes";
+      return;
+    }
+    limit = std::min(limit, request.longest_shared_path - file.folder_path.size());
+  }
+  remove_stale_temporaries(file.folder, file.leaf, limit);
+  int descriptor = -1;
+  int error_number = 0;
+  if (file.placement == Placement::kUnnamed) {
+    descriptor = create_unnamed(file.folder);
+    error_number = errno;
+    if (descriptor < 0 && unnamed_unsupported(error_number)) file.placement = Placement::kTemporary;
+  }
+  if (file.placement == Placement::kTemporary) {
+    descriptor = create_temporary(file, limit);
+    error_number = errno;
+  }
+  if (descriptor >= 0) {
+    file.descriptor = descriptor;
+    file.replaces = exists;
+    if (exists) file.replaced = target.info;
+    return;
+  }
+  if (not_permitted(error_number) && exists) {
+    // A folder the user may not write: the file itself is rewritten.
+    file.placement = Placement::kInPlace;
+    open_in_place(files, file, target);
+    return;
+  }
+  if (no_room(error_number) || exists) {
+    // Never written in place instead: that would put the old file at stake.
+    files.refused = true;
+    files.error = "famgen: cannot write '" + file.name +
+                  "': no new file can be made beside it: " + std::strerror(error_number);
+    return;
+  }
+  record_failure(file, "open", error_number);
+  files.error = file.error;
+}
+
+// ---- The close ----
+
+// The new file's owner and mode, before it takes its name: the old file's (root hands a file
+// back to its owner), the umask's for a new name. An owner or a group the new file cannot be
+// given takes with it the set-id bits, and the group its permissions.
+void set_final_mode(GraphFile& file) {
+  mode_t mode = file.final_mode & 07777;
+  struct stat now {};
+  if (file.replaces && fstat(file.descriptor, &now) == 0) {
+    const struct stat& old = file.replaced;
+    if (now.st_uid != old.st_uid || now.st_gid != old.st_gid) {
+      if (fchown(file.descriptor, old.st_uid, old.st_gid) != 0 &&
+          fchown(file.descriptor, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        // Neither: the file stays the user's, in the user's group.
+      }
+      fstat(file.descriptor, &now);
+      if (now.st_uid != old.st_uid) mode &= ~static_cast<mode_t>(S_ISUID);
+      if (now.st_gid != old.st_gid) mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG);
+    }
+  }
+  if (fchmod(file.descriptor, mode) != 0) record_failure(file, "set the mode of", errno);
+}
+
+// Gives an unnamed file a temporary name beside the target.
+void link_unnamed(GraphFile& file) {
+  char link[32];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", file.descriptor);
+  const std::size_t limit = name_limit(file.folder);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string name = temporary_name(file.leaf, attempt, limit);
+    if (linkat(AT_FDCWD, link, file.folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      file.temporary = name;
+      return;
+    }
+    if (errno != EEXIST) break;
+  }
+  record_failure(file, "name", errno);
+}
+
+bool is_new_file(const GraphFile& file) {
+  return file.placement == Placement::kUnnamed || file.placement == Placement::kTemporary;
+}
+
+// Takes back everything the run made and has not put in place: the temporaries, the
+// descriptors, the signal handlers.
+void release(GraphFiles& files) {
+  const SignalsHeld held;
+  for (GraphFile& file : files.files) {
+    if (!file.temporary.empty() && file.folder >= 0) {
+      unlinkat(file.folder, file.temporary.c_str(), 0);
+      forget_temporary(file.folder, file.temporary);
+    }
+    file.temporary.clear();
+    if (file.placement != Placement::kDescriptor) close_descriptor(file.descriptor);
+    file.descriptor = -1;
+    close_descriptor(file.lock_holder);
+    close_descriptor(file.folder);
+  }
+}
+
 }  // namespace
+
+std::string GraphFile::shared_path() const {
+  return folder_path + (temporary.empty() ? leaf : temporary);
+}
+
+GraphFiles::~GraphFiles() {
+  release(*this);
+}
 
 std::string human_size(std::uint64_t bytes) {
   static constexpr const char* kUnits[] = {"B", "kB", "MB", "GB", "TB", "PB", "EB"};
@@ -216,83 +759,104 @@ std::string human_size(std::uint64_t bytes) {
   return text;
 }
 
-namespace {
-
-// Whether two names lead to one file ("g" and "./g"), or one file to be.
-bool same_path(const std::string& first, const std::string& second) {
-  std::error_code unknown;
-  const auto canonical = [&unknown](const std::string& name) {
-    const std::filesystem::path path = std::filesystem::weakly_canonical(name, unknown);
-    return unknown ? std::filesystem::path(name) : path;
-  };
-  return first == second || canonical(first) == canonical(second);
-}
-
-}  // namespace
-
 GraphFiles open_graph_files(const std::vector<FileRequest>& requests) {
   GraphFiles files;
   // A file-size limit then reaches the writer as the write error EFBIG instead of killing it.
   signal(SIGXFSZ, SIG_IGN);
-  std::vector<Target> targets;
-  for (const FileRequest& request : requests)
-    targets.push_back(target_of(request.name));
-  // Two outputs of one file would overwrite each other; a device (/dev/null) takes both.
+  std::vector<Target> targets(requests.size());
+  std::vector<int> held;  // the folders followed so far, which no /dev/fd name can mean
+  files.files.reserve(requests.size());
   for (std::size_t k = 0; k < requests.size(); ++k) {
-    for (std::size_t earlier = 0; earlier < k; ++earlier) {
-      if (requests[k].name == "-" && requests[earlier].name == "-") {
-        files.refused = true;
-        files.error = "famgen: standard output can take only one output of a run";
-        return files;
-      }
-      if (targets[k].guarded && targets[earlier].guarded &&
-          same_path(requests[k].name, requests[earlier].name)) {
-        files.refused = true;
-        files.error = "famgen: '" + requests[k].name + "' is named for two outputs of one run";
-        return files;
-      }
-    }
-  }
-  if (!space_guard_passes(files, requests, targets)) return files;
-
-  for (std::size_t k = 0; k < requests.size() && files.ok(); ++k) {
-    const Target& target = targets[k];
+    Target& target = targets[k];
     GraphFile& file = files.files.emplace_back();
     file.name = requests[k].name;
-    if (target.standard_output) {
-      file.descriptor = STDOUT_FILENO;
-      file.close_descriptor = false;
-      enlarge_pipe(file.descriptor);
+    Failure failure;
+    if (requests[k].name == "-") {
+      target.kind = Target::Kind::kDescriptor;
+      target.descriptor = STDOUT_FILENO;
+    } else if (!follow(requests[k].name, held, target, failure)) {
+      files.refused = failure.refused;
+      files.error = failure.error;
+      return files;
+    }
+    file.placement = placement_of(target, requests[k]);
+    if (target.kind == Target::Kind::kDescriptor) {
+      file.descriptor = target.descriptor;
       continue;
     }
-    if (target.guarded && !target.in_place) {
-      file.descriptor =
-          create_beside(file.name, target.exists ? &target.link : nullptr, file.temporary);
-      if (file.descriptor >= 0) continue;
+    file.folder = target.folder;
+    file.folder_path = target.folder_path;
+    file.leaf = target.leaf;
+    held.push_back(file.folder);
+    // Other processes open the file by its path: one they can handle, or a refusal before
+    // anything is touched (a new file's temporary name is cut to fit, when it is opened).
+    if (requests[k].longest_shared_path > 0 && !is_new_file(file) &&
+        file.shared_path().size() > requests[k].longest_shared_path) {
+      files.refused = true;
+      files.error = "famgen: cannot write '" + file.name + "': its path is " +
+                    std::to_string(file.shared_path().size()) +
+                    " bytes long, and the MPI library opens paths of at most " +
+                    std::to_string(requests[k].longest_shared_path) + " bytes";
+      return files;
     }
-    // In place, with the mode of fopen(name, "w"): create, or empty, never remove and
-    // re-create, so that a device or a pipe named as the output is written as it is. A regular
-    // file is emptied when its writing starts, once every output of the run is open.
-    file.descriptor = open(file.name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (file.descriptor < 0) {
-      record_failure(file, "open", errno);
-      files.error = file.error;
-    } else {
-      file.truncate_pending = target.regular;
-      enlarge_pipe(file.descriptor);
+  }
+  if (!distinct_outputs(files, requests, targets)) return files;
+  if (!space_guard_passes(files, requests, targets)) return files;
+
+  const mode_t new_mode = 0666 & ~process_umask();
+  for (std::size_t k = 0; k < requests.size() && files.ok(); ++k) {
+    GraphFile& file = files.files[k];
+    const Target& target = targets[k];
+    switch (file.placement) {
+      case Placement::kDescriptor:
+        break;
+      case Placement::kDevice:
+        if (target.kind != Target::Kind::kDescriptor) open_in_place(files, file, target);
+        break;
+      case Placement::kInPlace:
+        open_in_place(files, file, target);
+        break;
+      case Placement::kUnnamed:
+      case Placement::kTemporary:
+        file.final_mode = target.kind == Target::Kind::kExisting ? target.info.st_mode : new_mode;
+        open_new_file(files, file, target, requests[k]);
+        break;
     }
+    if (file.descriptor >= 0 && !is_new_file(file)) enlarge_pipe(file.descriptor);
   }
   return files;
 }
 
-void begin_graph_file(GraphFiles& files, GraphFile& file) {
-  if (!file.truncate_pending) return;
-  file.truncate_pending = false;
-  if (ftruncate(file.descriptor, 0) != 0) {
-    record_failure(file, "truncate", errno);
-    if (files.ok()) files.error = file.error;
-  }
+bool needs_reservation(const GraphFile& file) {
+  return file.placement == Placement::kInPlace;
 }
+
+void reserve_graph_file(GraphFiles& files, GraphFile& file, std::uint64_t bytes) {
+  if (!needs_reservation(file) || file.descriptor < 0 || !files.ok() || bytes <= file.old_size) {
+    return;
+  }
+  // Blocks past the old end, kept apart from its length: a run that stops before the file's
+  // first byte leaves it as it was.
+  int result;
+  do {
+    result = fallocate(file.descriptor, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+  } while (result != 0 && errno == EINTR);
+  if (result == 0) {
+    file.reserved = bytes;
+    return;
+  }
+  // A file system that cannot reserve: the space guard's figure is all there is.
+  if (errno == EOPNOTSUPP || errno == ENOSYS) return;
+  files.refused = true;
+  files.error = "famgen: cannot write '" + file.name + "': its " + human_size(bytes) +
+                " cannot be reserved before it is rewritten: " + std::strerror(errno);
+}
+
+void begin_graph_file(GraphFile& file) {
+  file.begun = true;
+}
+
+namespace {
 
 // Writes all of parts[0..count), or records why not. A short count from writev() is not an
 // error by itself (pipes, signals), so the loop goes on until everything is out or one fails.
@@ -309,6 +873,7 @@ void write_all(GraphFile& file, iovec* parts, int count) {
       return;
     }
     auto left = static_cast<std::size_t>(written);
+    file.length += left;
     while (count > 0 && left >= parts->iov_len) {
       left -= parts->iov_len;
       ++parts;
@@ -320,6 +885,8 @@ void write_all(GraphFile& file, iovec* parts, int count) {
     }
   }
 }
+
+}  // namespace
 
 void write_graph_bytes(GraphFile& file, const char* data, std::size_t size) {
   if (!file.error.empty()) return;
@@ -337,8 +904,15 @@ void write_graph_bytes(GraphFile& file, const char* data, std::size_t size) {
   std::memcpy(file.tail.get(), data + from_data, file.tail_size);
 }
 
-void fail_graph_files(GraphFiles& files, const std::string& error) {
-  if (files.ok()) files.error = error;
+void fail_graph_files(GraphFiles& files, const std::string& error, bool refused) {
+  if (!files.ok()) return;
+  files.error = error;
+  // Refused only when no old file and no device has seen a byte of the run.
+  files.refused =
+      refused && std::none_of(files.files.begin(), files.files.end(), [](const GraphFile& file) {
+        return file.placement == Placement::kInPlace ? file.begun
+                                                     : !is_new_file(file) && file.length > 0;
+      });
 }
 
 int close_graph_files(GraphFiles& files) {
@@ -346,31 +920,64 @@ int close_graph_files(GraphFiles& files) {
     if (file.descriptor >= 0 && file.tail_size > 0 && file.error.empty()) {
       iovec rest = {file.tail.get(), file.tail_size};
       write_all(file, &rest, 1);
-      file.tail_size = 0;
     }
-    if (file.descriptor >= 0 && file.close_descriptor) {
-      // close() reports delayed write errors of some file systems; EINTR is not retried
-      // because the descriptor is released either way on Linux.
-      if (close(file.descriptor) != 0) record_failure(file, "close", errno);
-    }
-    file.descriptor = -1;
+    file.tail_size = 0;
     if (files.ok() && !file.error.empty()) files.error = file.error;
   }
-  // Every file is complete: each new one takes its name. A rename fails only when the folder
-  // changed under the run; the files renamed before it then stay in place.
   for (GraphFile& file : files.files) {
-    if (files.ok() && !file.temporary.empty() &&
-        rename(file.temporary.c_str(), file.name.c_str()) != 0) {
-      record_failure(file, "replace", errno);
-      files.error = file.error;
+    if (file.placement != Placement::kInPlace || file.descriptor < 0) continue;
+    if (file.begun) {
+      // The new bytes end the file: the old ones past them and the reservation go.
+      if (ftruncate(file.descriptor, static_cast<off_t>(file.length)) != 0) {
+        record_failure(file, "truncate", errno);
+        if (files.ok()) files.error = file.error;
+      }
+    } else if (file.reserved > file.old_size) {
+      fallocate(file.descriptor, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                static_cast<off_t>(file.old_size),
+                static_cast<off_t>(file.reserved - file.old_size));
     }
-    if (!file.temporary.empty() && (!files.ok() || !file.error.empty())) {
-      unlink(file.temporary.c_str());
-    }
-    file.temporary.clear();
   }
-  disarm_cleanup();
-  return files.ok() ? 0 : kStatusFileFailed;
+  {
+    // From the first name given to the last rename, no signal can stop the run half-way: the
+    // new files take their names together, or none does.
+    const SignalsHeld held;
+    for (GraphFile& file : files.files) {
+      if (!files.ok() || !is_new_file(file) || file.descriptor < 0) continue;
+      set_final_mode(file);
+      if (file.placement == Placement::kUnnamed && file.error.empty()) link_unnamed(file);
+      if (!file.error.empty()) files.error = file.error;
+    }
+    for (GraphFile& file : files.files) {
+      if (file.descriptor < 0) continue;
+      // The temporary stays locked through a duplicate until it is renamed, so that no other
+      // run takes it for a killed run's.
+      if (!file.temporary.empty()) file.lock_holder = fcntl(file.descriptor, F_DUPFD_CLOEXEC, 0);
+      // close() reports delayed write errors of some file systems; EINTR is not retried
+      // because the descriptor is released either way on Linux.
+      if (file.placement != Placement::kDescriptor && close(file.descriptor) != 0) {
+        record_failure(file, "close", errno);
+        if (files.ok()) files.error = file.error;
+      }
+      file.descriptor = -1;
+    }
+    // Every file is complete: each new one takes its name. A rename fails only when the folder
+    // changed under the run; the files renamed before it then stay in place.
+    for (GraphFile& file : files.files) {
+      if (!files.ok() || file.temporary.empty()) continue;
+      if (renameat(file.folder, file.temporary.c_str(), file.folder, file.leaf.c_str()) != 0) {
+        record_failure(file, "replace", errno);
+        files.error = file.error;
+        continue;
+      }
+      forget_temporary(file.folder, file.temporary);
+      file.temporary.clear();
+    }
+    // A signal held until here finds the files in place and no temporary to remove.
+    release(files);
+  }
+  if (files.ok()) return kStatusWritten;
+  return files.refused ? kStatusRefused : kStatusFileFailed;
 }
 
 }  // namespace famgen

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <new>
 #include <optional>
+#include <string_view>
 
 #include "graphfile/output/graph_file.hpp"
 #include "graphfile/output/progress.hpp"
@@ -87,18 +89,39 @@ void begin_progress(ProgressMeter& meter, const OutputPlan& plan, const ProcessS
   meter.begin_output(expected_bytes(plan), std::move(sections), scale);
 }
 
+// Open MPI 4.1's shared-file-pointer component tests file locking on "PATH.locktest.RANK" in a
+// 256-byte buffer when a file is opened, and overflows it past that: the paths it is given stay
+// short enough for every rank's test name.
+std::size_t longest_path_for(int processes) {
+  return 255 - std::string_view(".locktest.").size() - std::to_string(processes - 1).size();
+}
+
 // This process's part of one output: its share of the lines, at the places the plan gives.
-// output_bytes receives the bytes of the whole output.
+// output_bytes receives the bytes of the whole output. before_writing runs on rank 0 once the
+// output's size is known and before any process writes.
+template <class BeforeWriting>
 std::string write_share(const OutputPlan& plan, MPI_File shared, const std::string& name,
                         ThreadRequest threads, int rank, int size, MPI_Comm communicator,
-                        ProgressMeter* meter, std::uint64_t& output_bytes) {
-  PieceMeasures measures = measure_pieces(plan, size, rank, threads);
+                        ProgressMeter* meter, std::uint64_t& output_bytes,
+                        BeforeWriting before_writing) {
+  std::string error;
+  PieceMeasures measures;
+  try {
+    measures = measure_pieces(plan, size, rank, threads);
+  } catch (const std::bad_alloc&) {
+    error = "famgen: cannot write '" + name + "': out of memory";
+  }
+  error = agreed_failure(error, rank, size, communicator);
+  if (!error.empty()) return error;
   MPI_Allreduce(MPI_IN_PLACE, measures.bytes.data(), static_cast<int>(measures.bytes.size()),
                 MPI_UINT64_T, MPI_SUM, communicator);
   MPI_Allreduce(MPI_IN_PLACE, measures.entries.data(), static_cast<int>(measures.entries.size()),
                 MPI_UINT64_T, MPI_SUM, communicator);
   const ProcessShare share = share_of(plan, measures, rank, size);
   output_bytes = plan.heading().size() + measures.total() + plan.trailer().size();
+  if (rank == 0) error = before_writing(output_bytes);
+  error = agreed_failure(error, rank, size, communicator);
+  if (!error.empty()) return error;
   if (meter != nullptr) begin_progress(*meter, plan, share, output_bytes);
   if (rank == 0) {
     MpiFileSink heading(shared, 0, name);
@@ -115,7 +138,12 @@ std::string write_share(const OutputPlan& plan, MPI_File shared, const std::stri
     std::optional<ProgressSink> progress;
     if (meter != nullptr) progress.emplace(sink, *meter);
     ByteSink& out = progress ? static_cast<ByteSink&>(*progress) : sink;
-    write_run(plan, plan.run(section, share.first, share.last, share.entries_before), threads, out);
+    try {
+      write_run(plan, plan.run(section, share.first, share.last, share.entries_before), threads,
+                out);
+    } catch (const std::bad_alloc&) {
+      return "famgen: cannot write '" + name + "': out of memory";
+    }
     if (sink.failed()) return sink.error();
     if (sink.written() != share.bytes[k]) {
       return "famgen: internal error: a range of '" + name + "' came out " +
@@ -145,6 +173,7 @@ Outcome MpiDestination::write(const GraphSource& source) const {
   signal(SIGXFSZ, SIG_IGN);
   const std::deque<OutputPlan> plans = plans_of(source, options_);
   if (const std::optional<Outcome> refusal = refusal_of_plans(plans)) return *refusal;
+  const std::size_t longest_path = longest_path_for(size);
 
   // Rank 0 opens the outputs as famgen does and tells the others where to write.
   GraphFiles files;
@@ -154,18 +183,12 @@ Outcome MpiDestination::write(const GraphSource& source) const {
   if (rank == 0) {
     std::vector<FileRequest> requests;
     for (std::size_t k = 0; k < plans.size(); ++k)
-      requests.push_back({options_.outputs[k].name, plans[k].lower_bound()});
+      requests.push_back({options_.outputs[k].name, [&plan = plans[k]] { return size_floor(plan); },
+                          true, longest_path});
     files = open_graph_files(requests);
-    for (std::size_t k = 0; k < files.files.size() && files.ok(); ++k) {
-      begin_graph_file(files, files.files[k]);
-      targets[k] =
-          files.files[k].temporary.empty() ? files.files[k].name : files.files[k].temporary;
-    }
-    if (files.refused) {
-      opened = kStatusRefused;
-    } else if (!files.ok()) {
-      opened = close_graph_files(files);
-    }
+    for (std::size_t k = 0; k < files.files.size() && files.ok(); ++k)
+      targets[k] = files.files[k].shared_path();
+    if (!files.ok()) opened = close_graph_files(files);
     error = files.error;
   }
   MPI_Bcast(&opened, 1, MPI_INT, 0, communicator_);
@@ -191,9 +214,19 @@ Outcome MpiDestination::write(const GraphSource& source) const {
     }
     error = agreed_failure(error, rank, size, communicator_);
     if (!error.empty()) break;
+    // A file rewritten in place has its size reserved before any of its bytes change, and
+    // ends where the new bytes end.
+    const auto before_writing = [&files, k](std::uint64_t total) {
+      GraphFile& file = files.files[k];
+      reserve_graph_file(files, file, total);
+      if (!files.ok()) return files.error;
+      begin_graph_file(file);
+      file.length = total;
+      return std::string();
+    };
     std::uint64_t output_bytes = 0;
     error = write_share(plans[k], shared, name, options_.threads, rank, size, communicator_,
-                        meter ? &*meter : nullptr, output_bytes);
+                        meter ? &*meter : nullptr, output_bytes, before_writing);
     written += output_bytes;
     const int close_code = MPI_File_close(&shared);
     if (close_code != MPI_SUCCESS && error.empty()) {
@@ -205,7 +238,7 @@ Outcome MpiDestination::write(const GraphSource& source) const {
   // Rank 0 keeps the new files or removes them, and says how that went.
   int status = error.empty() ? 0 : kStatusFileFailed;
   if (rank == 0) {
-    if (!error.empty()) fail_graph_files(files, error);
+    if (!error.empty()) fail_graph_files(files, error, files.refused);
     status = close_graph_files(files);
     error = files.error;
   }

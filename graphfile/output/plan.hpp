@@ -50,6 +50,8 @@ class OutputPlan {
   // A size the output cannot be smaller than, so that a file that would fit is never refused.
   std::uint64_t lower_bound() const { return lower_bound_; }
   int sections() const { return static_cast<int>(line_bytes_.size()); }
+  // About the bytes of a line of the section, from the layout's figures alone.
+  double line_bytes(int section) const { return line_bytes_[static_cast<std::size_t>(section)]; }
   Vertex line_count() const { return source_.facts().line_count(); }
   // About the bytes of a section's lines, from the layout's estimate of a line.
   double estimated_bytes(int section) const;
@@ -62,6 +64,8 @@ class OutputPlan {
   // A job of such a section may be formatted with entries_before = 0 and moved into place by
   // rebase once the jobs before it have said how many entries they list.
   bool counts_earlier_entries(int section) const;
+  Format format() const { return format_; }
+  const Relabelling* relabelling() const { return relabelling_ ? &*relabelling_ : nullptr; }
   void rebase(int section, char* begin, char* end, std::uint64_t entries_before) const;
 
   static constexpr double kJobBytes = 1 << 20;
@@ -106,6 +110,15 @@ void write_output(const OutputPlan& plan, ThreadRequest threads, ByteSink& sink)
 // The thread count -threads asks for: at most what the run has jobs for, at most 64, and one
 // per available core for 0 or less.
 int thread_count_for(std::int32_t requested, std::uint64_t job_count);
+
+// The space guard's figure for an output: at most its size, and within a few per cent of it
+// (every line of a small output is measured; a large one's size is estimated from the start and
+// the end of each of a few dozen pieces of its lines, about a thousandth of its bytes formatted
+// and dropped). Any family in any layout: it asks only the formatter.
+std::uint64_t size_floor(const OutputPlan& plan);
+
+// The output's exact size: every line formatted and dropped, on threads when asked.
+std::uint64_t exact_size(const OutputPlan& plan, ThreadRequest threads);
 
 // Many processes: the lines cut into pieces as even as whole lines allow, every piece's bytes
 // in each section and the entries it lists, so that each process takes a contiguous range of

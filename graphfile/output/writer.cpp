@@ -4,8 +4,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <memory>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -77,19 +78,10 @@ class OrderedWriter {
                 bool spin)
       : plan_(plan), jobs_(jobs), sink_(sink), spin_(spin), entries_before_(run.entries_before) {}
 
-  void work();
-  bool failed() const { return failed_.load(std::memory_order_acquire); }
-  std::uint64_t entries_before() const { return entries_before_; }
-
- private:
-  static constexpr std::size_t kBufferBytes = std::size_t{2} << 20;
-  static constexpr std::uint64_t kFailedTurn = ~std::uint64_t{0};
-  static constexpr int kSpinMicroseconds = 500;
-
   class JobOutput final : public ChunkOutput {
    public:
-    explicit JobOutput(OrderedWriter& writer)
-        : writer_(writer), buffer_(std::make_unique<char[]>(kBufferBytes + kOperationRoom)) {}
+    JobOutput(OrderedWriter& writer, std::unique_ptr<char[]> buffer)
+        : writer_(writer), buffer_(std::move(buffer)) {}
     void start(const FormatJob& job, std::uint64_t index) {
       job_ = job;
       index_ = index;
@@ -110,6 +102,17 @@ class OrderedWriter {
     std::uint64_t index_ = 0;
     bool holds_turn_ = false;
   };
+
+  // A thread's buffer, or null when there is no memory for it.
+  std::unique_ptr<JobOutput> make_output();
+  void work(JobOutput& out);
+  bool failed() const { return failed_.load(std::memory_order_acquire); }
+  std::uint64_t entries_before() const { return entries_before_; }
+
+ private:
+  static constexpr std::size_t kBufferBytes = std::size_t{2} << 20;
+  static constexpr std::uint64_t kFailedTurn = ~std::uint64_t{0};
+  static constexpr int kSpinMicroseconds = 500;
 
   bool wait_for_turn(std::uint64_t index);
   void fail() {
@@ -182,8 +185,13 @@ void OrderedWriter::JobOutput::finish(std::uint64_t entries) {
   writer_.turn_.notify_all();
 }
 
-void OrderedWriter::work() {
-  JobOutput out(*this);
+std::unique_ptr<OrderedWriter::JobOutput> OrderedWriter::make_output() {
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBufferBytes + kOperationRoom]);
+  if (!buffer) return nullptr;
+  return std::make_unique<JobOutput>(*this, std::move(buffer));
+}
+
+void OrderedWriter::work(JobOutput& out) {
   while (!failed()) {
     const std::uint64_t index = next_job_.fetch_add(1, std::memory_order_relaxed);
     if (index >= jobs_.job_count()) return;
@@ -200,15 +208,27 @@ std::uint64_t run_threads(const OutputPlan& plan, const JobPlan& jobs, const For
                           ByteSink& sink, int thread_count) {
   const bool spin = static_cast<unsigned>(thread_count) <= std::thread::hardware_concurrency();
   OrderedWriter writer(plan, jobs, run, sink, spin);
+  // Every thread's buffer is had before any thread starts, since a thread that found no memory
+  // for its own could only end the process. Under a memory limit the run takes the threads
+  // there are buffers and threads for, down to the single pass.
+  std::vector<std::unique_ptr<OrderedWriter::JobOutput>> outputs;
+  outputs.reserve(static_cast<std::size_t>(thread_count));
+  for (int i = 0; i < thread_count; ++i) {
+    std::unique_ptr<OrderedWriter::JobOutput> out = writer.make_output();
+    if (!out) break;
+    outputs.push_back(std::move(out));
+  }
+  if (outputs.empty()) return run_single_pass(plan, jobs, run, sink);
   std::vector<std::thread> helpers;
-  for (int i = 1; i < thread_count; ++i) {
+  helpers.reserve(outputs.size());
+  for (std::size_t i = 1; i < outputs.size(); ++i) {
     try {
-      helpers.emplace_back([&writer] { writer.work(); });
-    } catch (const std::system_error&) {
+      helpers.emplace_back([&writer, &out = *outputs[i]] { writer.work(out); });
+    } catch (const std::exception&) {
       break;  // fewer threads than asked for: the ones there are do the work
     }
   }
-  writer.work();
+  writer.work(*outputs[0]);
   for (std::thread& helper : helpers)
     helper.join();
   return writer.entries_before() - run.entries_before;
