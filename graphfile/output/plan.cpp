@@ -347,7 +347,9 @@ SectionEstimate estimate_by_entries(const OutputPlan& plan, int section,
   double heavy_bytes = 0;
   double heavy_written = 0;
   double budget = sample_bytes;
-  for (const auto& [line, entries] : heavy) {
+  for (const auto& heavy_line : heavy) {
+    const Vertex line = heavy_line.first;
+    const double entries = heavy_line.second;
     const SpreadLine reckoned = with_layout(plan.format(), [&](auto layout) {
       return layout.spread_line(section, plan.source().facts(), line, entries);
     });
