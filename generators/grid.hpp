@@ -88,18 +88,31 @@ struct Grid {
       const std::int64_t row_end = std::min(row_length - 1, j + (last - v));
       const bool above = i > 0;
       const bool below = i < rows - 1;
-      for (; j <= row_end; ++j, ++v) {
-        if (j == 0 || j == row_length - 1 || in_band) {
-          write_line(sink, band, in_band, i, j, v);
-          continue;
-        }
-        // Most vertices: both row neighbours, no band and no corner.
-        Vertex neighbours[4] = {v - 1, v + 1};
-        int count = 2;
-        if (above) neighbours[count++] = v - row_length;
-        if (below) neighbours[count++] = v + row_length;
-        sink.write_list_line(neighbours, count);
+      // The row's first vertex, its inside, its last: the inside, most of the vertices, in a
+      // loop of its own with no test of where it is.
+      const std::int64_t inside_end = in_band ? -1 : std::min(row_end, row_length - 2);
+      if (j == 0) {
+        write_line(sink, band, in_band, i, j, v);
+        ++j;
+        ++v;
       }
+      if (above && below) {
+        // Four neighbours, a count the compiler sees.
+        for (; j <= inside_end; ++j, ++v) {
+          const Vertex neighbours[4] = {v - 1, v + 1, v - row_length, v + row_length};
+          sink.write_list_line(neighbours, 4);
+        }
+      } else {
+        for (; j <= inside_end; ++j, ++v) {
+          Vertex neighbours[3] = {v - 1, v + 1};
+          int count = 2;
+          if (above) neighbours[count++] = v - row_length;
+          if (below) neighbours[count++] = v + row_length;
+          sink.write_list_line(neighbours, count);
+        }
+      }
+      for (; j <= row_end; ++j, ++v)
+        write_line(sink, band, in_band, i, j, v);
     }
   }
 
