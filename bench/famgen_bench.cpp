@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "generators/families.hpp"
-#include "graphfile/layouts/family_source.hpp"
+#include "generators/sierpinski.hpp"
 #include "graphfile/output/destinations.hpp"
 
 using namespace famgen;

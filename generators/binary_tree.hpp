@@ -64,9 +64,4 @@ struct BinaryTree {
   }
 };
 
-template <class Use>
-Outcome generate_binary_tree(std::int32_t first_size, Use&& use) {
-  return use(BinaryTree{first_size});
-}
-
 }  // namespace famgen

@@ -47,9 +47,4 @@ struct Circle {
   }
 };
 
-template <class Use>
-Outcome generate_circle(std::int32_t first_size, Use&& use) {
-  return use(Circle{first_size});
-}
-
 }  // namespace famgen

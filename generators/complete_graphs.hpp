@@ -101,10 +101,4 @@ struct CompleteGraphs {
   }
 };
 
-template <class Use>
-Outcome generate_complete_graphs(std::int32_t first_size, std::int32_t second_size, Use&& use,
-                                 bool header_suppressed) {
-  return use(CompleteGraphs{first_size, second_size, header_suppressed});
-}
-
 }  // namespace famgen

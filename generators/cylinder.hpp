@@ -83,9 +83,4 @@ struct Cylinder {
   }
 };
 
-template <class Use>
-Outcome generate_cylinder(std::int32_t first_size, std::int32_t second_size, Use&& use) {
-  return use(Cylinder{first_size, second_size});
-}
-
 }  // namespace famgen

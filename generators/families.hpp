@@ -1,7 +1,8 @@
 // Every family behind one switch. generators/ knows graphs and nothing about bytes: each family
 // is a value type in its own file (graph.hpp says what it provides), made by its generate_
-// function from the sizes and handed to a use (written to a destination, counted, ...).
-// Adding a family is its file, its GraphType, a row of kFamilies and a case of visit_family.
+// function (generators.hpp) from the sizes and handed to a use (written to a destination, or
+// asked its facts). Adding a family is its file, its unit under sources/ with its generate_
+// function, its GraphType, a row of kFamilies and a case of make_family.
 #pragma once
 
 #include <algorithm>
@@ -12,16 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "generators/binary_tree.hpp"
-#include "generators/circle.hpp"
-#include "generators/complete_graphs.hpp"
-#include "generators/cylinder.hpp"
-#include "generators/grid.hpp"
-#include "generators/hypercube.hpp"
-#include "generators/mesh.hpp"
-#include "generators/sierpinski.hpp"
-#include "generators/star.hpp"
-#include "generators/torus.hpp"
+#include "generators/generators.hpp"
+#include "generators/mesh_options.hpp"
+#include "graphfile/graph.hpp"
 
 namespace famgen {
 
@@ -140,10 +134,11 @@ inline std::optional<std::string_view> size_message(const FamilyRequest& request
   return row.message;
 }
 
-// The one switch over GraphType: the family that request names, handed to use, whose result is
-// the outcome. For GRAPH_NONE nothing is handed over.
+// The one switch over GraphType: the family that request names, made by its generator and
+// handed to use (a FamilyUse or an ArrayUse), whose result is the outcome. For GRAPH_NONE
+// nothing is made.
 template <class Use>
-Outcome visit_family(const FamilyRequest& request, Use&& use) {
+Outcome make_family(const FamilyRequest& request, const Use& use) {
   const std::int32_t first = request.first_size;
   const std::int32_t second = request.second_size;
   switch (request.graph_type) {
@@ -183,13 +178,6 @@ Outcome visit_family(const FamilyRequest& request, Use&& use) {
 
 // The counts of the graph that request names, without building or writing it: nothing for
 // GRAPH_NONE or a family that refuses its sizes. Lets a caller judge a run's size first.
-inline std::optional<GraphCounts> family_counts(const FamilyRequest& request) {
-  std::optional<GraphCounts> counts;
-  visit_family(request, [&counts](const auto& family) {
-    if (!refusal_of(family)) counts = family.facts().counts;
-    return Outcome{};
-  });
-  return counts;
-}
+std::optional<GraphCounts> family_counts(const FamilyRequest& request);
 
 }  // namespace famgen

@@ -145,10 +145,4 @@ struct Grid {
   }
 };
 
-template <class Use>
-Outcome generate_grid(std::int32_t first_size, std::int32_t second_size, Use&& use, int folded,
-                      int partial) {
-  return use(Grid{first_size, second_size, folded != 0, partial != 0});
-}
-
 }  // namespace famgen

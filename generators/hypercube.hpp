@@ -72,9 +72,4 @@ struct Hypercube {
   }
 };
 
-template <class Use>
-Outcome generate_hypercube(std::int32_t first_size, Use&& use) {
-  return use(Hypercube{first_size});
-}
-
 }  // namespace famgen

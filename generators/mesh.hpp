@@ -17,23 +17,10 @@
 
 #include "generators/arithmetic.hpp"
 #include "generators/geometry.hpp"
+#include "generators/mesh_options.hpp"
 #include "graphfile/graph.hpp"
 
 namespace famgen {
-
-enum class Stencil : std::uint8_t {
-  kStar,  // one step along one axis: 2d neighbours inside the mesh
-  kBox,   // at most one step along every axis: 3^d - 1 neighbours inside the mesh
-};
-
-// Which axes wrap around: none, all, or one flag per axis, in the order of the sizes.
-struct PeriodicAxes {
-  enum class Kind : std::uint8_t { kNone, kAll, kList };
-  Kind kind = Kind::kNone;
-  std::vector<bool> list;
-};
-
-inline constexpr int kMostMeshAxes = 8;
 
 // The sizes, stencil and periodic axes of one mesh, checked.
 struct MeshShape {
@@ -241,6 +228,19 @@ class Mesh {
   // axis is periodic, without repeats, ascending. Returns how many, and where x is among them.
   int axis_reach(int a, std::int64_t x, std::int64_t reach[3], int& own) const {
     const std::int64_t n = shape_.sizes[a];
+    if (n >= 3) {
+      // The three points are distinct; a wrap from the last point to 0 comes first, one from 0
+      // to the last point comes last.
+      const bool wraps = shape_.periodic[a];
+      int count = 0;
+      if (x == n - 1 && wraps) reach[count++] = 0;
+      if (x > 0) reach[count++] = x - 1;
+      own = count;
+      reach[count++] = x;
+      if (x < n - 1) reach[count++] = x + 1;
+      if (x == 0 && wraps) reach[count++] = n - 1;
+      return count;
+    }
     const std::int64_t below = x > 0 ? x - 1 : shape_.periodic[a] ? n - 1 : -1;
     const std::int64_t above = x < n - 1 ? x + 1 : shape_.periodic[a] ? 0 : -1;
     int count = 0;
@@ -258,21 +258,34 @@ class Mesh {
     return count;
   }
 
-  // The neighbours of the point c, vertex v, in ascending order, gathered in long_line when the
-  // stencil's lines may be too long to hand over whole. Along the star stencil those
-  // below v come first axis first (a step back along an earlier axis lowers the number more),
-  // those above it last axis first. Along the box stencil the choices of every axis, taken in
-  // vertex order with the first axis slowest, are ascending already.
+  // The line of the point c, vertex v, gathered in long_line when the stencil's lines may be
+  // too long to hand over whole.
   template <class Sink>
   void write_line(const Point& c, Vertex v, Vertex* long_line, Sink& sink) const {
+    Vertex short_line[kMostListLineEntries];
+    Vertex* line = long_line != nullptr ? long_line : short_line;
+    const int count = neighbours_of(c, v, line);
+    if (count <= kMostListLineEntries) {
+      sink.write_list_line(line, count);
+      return;
+    }
+    for (int k = 0; k < count; ++k)
+      sink.write_neighbour(line[k]);
+    sink.end_vertex_line();
+  }
+
+  // The neighbours of the point c, vertex v, in ascending order, into line; returns how many.
+  // Along the star stencil those below v come first axis first (a step back along an earlier
+  // axis lowers the number more), those above it last axis first. Along the box stencil the
+  // choices of every axis, taken in vertex order with the first axis slowest, are ascending
+  // already. Out of line: the points on a face are few, and one copy serves every sink.
+  [[gnu::noinline]] int neighbours_of(const Point& c, Vertex v, Vertex* line) const {
     const int d = shape_.dimension;
     std::int64_t reach[kMostMeshAxes][3];
     int counts[kMostMeshAxes];
     int own[kMostMeshAxes];
     for (int a = 0; a < d; ++a)
       counts[a] = axis_reach(a, c[a], reach[a], own[a]);
-    Vertex short_line[kMostListLineEntries];
-    Vertex* line = long_line != nullptr ? long_line : short_line;
     int count = 0;
     if (shape_.stencil == Stencil::kStar) {
       for (int a = 0; a < d; ++a) {
@@ -299,13 +312,7 @@ class Mesh {
         if (a < 0) break;
       }
     }
-    if (count <= kMostListLineEntries) {
-      sink.write_list_line(line, count);
-      return;
-    }
-    for (int k = 0; k < count; ++k)
-      sink.write_neighbour(line[k]);
-    sink.end_vertex_line();
+    return count;
   }
 
   // The offsets of an inside point's neighbours, ascending; none when the mesh has no inside
@@ -355,11 +362,5 @@ class Mesh {
   std::array<std::int64_t, kMostMeshAxes> strides_{};  // vertex numbers per step along an axis
   std::vector<Vertex> inner_offsets_;
 };
-
-template <class Use>
-Outcome generate_mesh(const std::vector<std::int32_t>& sizes, Stencil stencil,
-                      const PeriodicAxes& periodic, Use&& use) {
-  return use(Mesh(sizes, stencil, periodic));
-}
 
 }  // namespace famgen

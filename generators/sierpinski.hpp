@@ -116,9 +116,4 @@ struct Sierpinski {
   }
 };
 
-template <class Use>
-Outcome generate_sierpinski(std::int32_t first_size, Use&& use) {
-  return use(Sierpinski{first_size, nullptr});
-}
-
 }  // namespace famgen

@@ -62,9 +62,4 @@ struct Star {
   }
 };
 
-template <class Use>
-Outcome generate_star(std::int32_t first_size, Use&& use) {
-  return use(Star{first_size});
-}
-
 }  // namespace famgen

@@ -85,9 +85,4 @@ struct Torus {
   }
 };
 
-template <class Use>
-Outcome generate_torus(std::int32_t first_size, std::int32_t second_size, Use&& use) {
-  return use(Torus{first_size, second_size});
-}
-
 }  // namespace famgen

@@ -157,8 +157,7 @@ struct ArrayJob {
   Vertex last = 0;
 };
 
-// A graph as the bytes side sees it: its facts, the bytes of any job in any layout, and the
-// numbers of any job as arrays.
+// A graph as the bytes side sees it: its facts and the bytes of any job in any layout.
 class GraphSource {
  public:
   virtual ~GraphSource() = default;
@@ -167,6 +166,14 @@ class GraphSource {
   // earlier lines, the entries its own lines list; for a section that writes a share of them
   // (an edge layout's), the entries it writes; 0 for the other sections.
   virtual std::uint64_t format(const FormatJob& job, ChunkOutput& out) const = 0;
+};
+
+// A graph as the library's arrays see it (output/arrays.hpp): its facts and the numbers of any
+// job. Apart from GraphSource, so that the command line, which writes no arrays, compiles none.
+class ArraySource {
+ public:
+  virtual ~ArraySource() = default;
+  virtual const GraphFacts& facts() const = 0;
   // The entries each line of the job lists, at degrees[0], degrees[1], ...
   virtual void count_entries(const ArrayJob& job, std::int32_t* degrees) const = 0;
   virtual void count_entries(const ArrayJob& job, std::int64_t* degrees) const = 0;
@@ -183,6 +190,37 @@ class GraphDestination {
  public:
   virtual ~GraphDestination() = default;
   virtual Outcome write(const GraphSource& source) const = 0;
+};
+
+// Where a graph's arrays go: memory, in the layout that output/arrays.hpp describes.
+class ArrayTarget {
+ public:
+  virtual ~ArrayTarget() = default;
+  virtual Outcome fill(const ArraySource& source) const = 0;
+};
+
+// What a family is made for, once it has passed its size checks: written to a destination (as
+// its simple graph when simple, -simple), or, without one, only asked its facts, which builds
+// nothing (not the Sierpinski graph's store either).
+struct FamilyUse {
+  const GraphDestination* destination = nullptr;
+  bool simple = false;
+  GraphFacts* facts = nullptr;  // filled when there is no destination
+};
+
+// The use that writes a family to destination, which must outlive the call it is handed to.
+inline FamilyUse write_to(const GraphDestination& destination, bool simple = false) {
+  return {&destination, simple, nullptr};
+}
+
+// The use that asks a family its facts into facts.
+inline FamilyUse facts_into(GraphFacts& facts) {
+  return {nullptr, false, &facts};
+}
+
+// A family made for the library's arrays: filled into target.
+struct ArrayUse {
+  const ArrayTarget* target = nullptr;
 };
 
 }  // namespace famgen

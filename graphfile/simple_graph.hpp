@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "graphfile/graph.hpp"
+#include "graphfile/virtual_family.hpp"
 
 namespace famgen {
 
@@ -44,43 +45,29 @@ inline GraphFacts simple_facts(GraphFacts facts) {
 // earlier entry of the line, each line in the form it came in (a fixed line with the entries
 // it keeps, an empty line when it keeps none). The lines of the families that list such entries
 // are short: each entry is looked for among those kept before it.
-template <class Sink>
-class SimpleLineFilter {
+class SimpleLineFilter final : public VirtualLineSink {
  public:
-  SimpleLineFilter(Sink& sink, Vertex first_line) : sink_(sink), line_(first_line) {}
+  SimpleLineFilter(VirtualLineSink& sink, Vertex first_line) : sink_(sink), line_(first_line) {}
 
-  void write_neighbour(Vertex neighbour) { keep(neighbour); }
-  void write_neighbour_run(Vertex first, Vertex count) {
+  void write_neighbour(Vertex neighbour) override { keep(neighbour); }
+  void write_neighbour_run(Vertex first, Vertex count) override {
     for (Vertex v = first; v < first + count; ++v)
       keep(v);
   }
-  void end_vertex_line() { pass_list_line(); }
-  void write_list_line(const Vertex* neighbours, int count) {
+  void end_vertex_line() override { pass_list_line(); }
+  void write_list_line(const Vertex* neighbours, int count) override {
     for (int k = 0; k < count; ++k)
       keep(neighbours[k]);
     pass_list_line();
   }
-  template <class... Numbers>
-  void write_fixed_line(Numbers... numbers) {
-    static_assert(sizeof...(Numbers) <= 4 && kInline >= 4);
-    (keep(numbers), ...);
-    const Vertex* kept = inline_;
-    switch (count_) {
-      case 0:
-        sink_.end_vertex_line();
-        break;
-      case 1:
-        sink_.write_fixed_line(kept[0]);
-        break;
-      case 2:
-        sink_.write_fixed_line(kept[0], kept[1]);
-        break;
-      case 3:
-        sink_.write_fixed_line(kept[0], kept[1], kept[2]);
-        break;
-      default:
-        sink_.write_fixed_line(kept[0], kept[1], kept[2], kept[3]);
-        break;
+  void write_fixed_numbers(const Vertex* numbers, int count) override {
+    static_assert(kInline >= 4);
+    for (int k = 0; k < count; ++k)
+      keep(numbers[k]);
+    if (count_ == 0) {
+      sink_.end_vertex_line();
+    } else {
+      sink_.write_fixed_numbers(inline_, count_);
     }
     next_line();
   }
@@ -128,38 +115,32 @@ class SimpleLineFilter {
     ++line_;
   }
 
-  Sink& sink_;
+  VirtualLineSink& sink_;
   Vertex line_;  // the vertex whose line is being passed on
   Vertex inline_[kInline];
   std::vector<Vertex> spilled_;  // the kept entries past kInline
   int count_ = 0;
 };
 
-// A family (graph.hpp) whose lines list self-loops or repeated neighbours, as its simple
-// graph. Made from a family already asked for its refusal and prepared.
-template <class Family>
-class SimpleGraph {
+// The lines of a family (its VirtualFamily) whose lines list self-loops or repeated neighbours, as
+// its simple graph's: through SimpleLineFilter, positions as they are. Made from a family already
+// asked for its refusal and prepared.
+class SimpleLines final : public VirtualFamily {
  public:
-  explicit SimpleGraph(Family family) : family_(std::move(family)) {}
-
-  GraphFacts facts() const { return simple_facts(family_.facts()); }
-
-  template <class Sink>
-  void write_positions(Vertex first, Vertex last, Sink& sink) const {
-    family_.write_positions(first, last, sink);
-  }
-
-  template <class Sink>
-  void write_lines(Vertex first, Vertex last, Sink& sink) const {
-    SimpleLineFilter<Sink> filter(sink, first);
+  explicit SimpleLines(const VirtualFamily& family) : family_(family) {}
+  void write_lines(Vertex first, Vertex last, VirtualLineSink& sink) const override {
+    SimpleLineFilter filter(sink, first);
     family_.write_lines(first, last, filter);
+  }
+  void list_positions(Vertex first, Vertex last, std::int64_t* coordinates) const override {
+    family_.list_positions(first, last, coordinates);
   }
 
  private:
-  Family family_;
+  const VirtualFamily& family_;
 };
 
-// Whether a family's lines must go through SimpleGraph for its simple graph; otherwise its lines
+// Whether a family's lines must go through SimpleLines for its simple graph; otherwise its lines
 // are its simple graph's already, and only its facts change.
 inline bool lists_loops_or_repeats(const GraphCounts& counts) {
   return counts.loop_arcs != 0 || counts.repeated_arcs != 0;

@@ -81,6 +81,12 @@ RelabelSeed seed_of(const Graph& graph) {
   return *graph.permute;
 }
 
+// The checks every request passes, then the family's arrays (sources/FAMILY_arrays.cpp).
+Outcome fill_request(const FamilyRequest& request, const ArrayTarget& target) {
+  if (std::optional<Outcome> failure = request_failure(request)) return std::move(*failure);
+  return make_family(request, ArrayUse{&target});
+}
+
 ArrayRequest array_request(const Graph& graph, const CsrOptions& options) {
   ArrayRequest request;
   if (options.range) request.range = {{options.range->first, options.range->last}};
@@ -93,7 +99,7 @@ ArrayRequest array_request(const Graph& graph, const CsrOptions& options) {
 std::optional<Error> fill(const Graph& graph, const ArrayRequest& request, GraphArrays& arrays) {
   FamilyRequest family;
   if (std::optional<Error> error = read_graph(graph, family)) return error;
-  const Outcome outcome = write_request(family, ArrayDestination(request, arrays));
+  const Outcome outcome = fill_request(family, ArrayDestination(request, arrays));
   if (outcome.status != kStatusWritten) return error_of(outcome, arrays.out_of_memory);
   return std::nullopt;
 }

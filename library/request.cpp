@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "graphfile/layouts/family_source.hpp"
+#include "graphfile/layouts/layouts.hpp"
 
 namespace famgen {
 
@@ -112,21 +112,12 @@ std::optional<Outcome> request_failure(const FamilyRequest& request) {
 Outcome write_request(const FamilyRequest& request, const GraphDestination& destination,
                       bool simple) {
   if (std::optional<Outcome> failure = request_failure(request)) return std::move(*failure);
-  if (simple) {
-    return visit_family(request, [&destination](auto family) {
-      return write_simple_family(std::move(family), destination);
-    });
-  }
-  return visit_family(request, write_to(destination));
+  return make_family(request, write_to(destination, simple));
 }
 
 Outcome request_facts(const FamilyRequest& request, GraphFacts& facts) {
   if (std::optional<Outcome> failure = request_failure(request)) return std::move(*failure);
-  return visit_family(request, [&facts](const auto& family) {
-    if (const std::optional<std::string> why = refusal_of(family)) return refused(*why);
-    facts = family.facts();
-    return Outcome{};
-  });
+  return make_family(request, facts_into(facts));
 }
 
 }  // namespace famgen

@@ -5,17 +5,28 @@
 # sizes, layout, seed or "-", checksum, and on some rows a sixth column of further options such
 # as the mesh's or -simple). With --record, prints the table with the single pass's checksums instead, after
 # checking that every thread count agrees with it.
-# Usage: checksums_test.sh FAMGEN TABLE [--record]
+# With --shard K/N, checks only the rows K, K + N, K + 2N, ... (from 0), so that N tests can
+# share the table between cores.
+# Usage: checksums_test.sh FAMGEN TABLE [--record | --shard K/N]
 set -u
 famgen=$1
 table=$2
-record=${3:-}
+record=
+shard=0
+shards=1
+case ${3:-} in
+  --record) record=yes ;;
+  --shard) IFS=/ read -r shard shards <<<"$4" ;;
+esac
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 failures=0
 checked=0
+row=-1
 
 while IFS=$'\t' read -r keyword sizes layout seed expected options; do
+  row=$((row + 1))
+  ((row % shards == shard)) || continue
   read -r -a family_options <<<"$options"
   arguments=(-graphtype "$keyword" -size "$sizes" -format "$layout" "${family_options[@]}")
   [[ $seed != - ]] && arguments+=(-permute "$seed")

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "generators/families.hpp"
-#include "graphfile/layouts/family_source.hpp"
 #include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
 

@@ -1,11 +1,13 @@
+#include "generators/complete_graphs.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "generators/families.hpp"
-#include "graphfile/layouts/family_source.hpp"
 #include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
 
@@ -42,7 +44,7 @@ const std::string kTwoTriangles = list_vertex_lines("2 3 / 1 3 / 1 2 / 5 6 / 4 6
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, CompleteExactTest,
-    testing::Values(
+    testing::ValuesIn(std::vector<CompleteCase>{
         // The edge figure is twice the edges: 12 for two triangles.
         CompleteCase{
             3, 2, false,
@@ -56,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                          list_vertex_lines("2 / 1 / 4 / 3")},
         // No graphs: the file is created, and empty.
         CompleteCase{3, 0, true, ""}, CompleteCase{3, -4, true, ""},
-        CompleteCase{2147483647, 0, true, ""}));
+        CompleteCase{2147483647, 0, true, ""}}));
 
 TEST(CompleteGraphs, ReadBackOverASweep) {
   for (int size = 1; size <= 9; ++size) {

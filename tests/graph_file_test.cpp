@@ -91,19 +91,19 @@ TEST(Decimal, CachedWriterMatchesPrintfAcrossEveryLength) {
 
 // A family made up for the test: a mix of list lines of any length and fixed lines of two to
 // four numbers, with numbers past 2^32, over many buffers' worth of lines.
-struct MixedLines {
-  Vertex vertex_count;
+class MixedLines final : public VirtualFamily {
+ public:
+  explicit MixedLines(Vertex vertex_count) : vertex_count_(vertex_count) {}
   GraphFacts facts() const {
-    return graph_facts(GraphCounts{vertex_count, 0, 0, 0}, "% mixed\n",
+    return graph_facts(GraphCounts{vertex_count_, 0, 0, 0}, "% mixed\n",
                        CountsLineEnd::kSpaceThenNewline);
   }
-  template <class Sink>
-  void write_positions(Vertex first, Vertex last, Sink& sink) const {
+  void list_positions(Vertex first, Vertex last, std::int64_t* coordinates) const override {
+    PositionList list(coordinates);
     for (Vertex v = first; v <= last; ++v)
-      sink.write_point(v, -v);
+      list.write_point(v, -v);
   }
-  template <class Sink>
-  void write_lines(Vertex first, Vertex last, Sink& sink) const {
+  void write_lines(Vertex first, Vertex last, VirtualLineSink& sink) const override {
     for (Vertex v = first; v <= last; ++v) {
       const Vertex big = v * 1000003;
       switch (v % 5) {
@@ -126,6 +126,9 @@ struct MixedLines {
       }
     }
   }
+
+ private:
+  Vertex vertex_count_;
 };
 
 std::string mixed_lines_by_printf(Vertex vertex_count) {
@@ -169,7 +172,8 @@ TEST(GraphWriter, ManyBlocksMatchPrintfOnAnyThreadCount) {
         std::optional<std::int32_t>{2}, std::optional<std::int32_t>{5}}) {
     const ScratchFolder folder;
     WriteOptions options{{{folder.path("mixed").string()}}, threads, {}};
-    const Outcome outcome = write_family(MixedLines{kVertices}, FileDestination(options));
+    const MixedLines lines(kVertices);
+    const Outcome outcome = write_through_calls(lines, lines.facts(), FileDestination(options));
     EXPECT_EQ(outcome.status, 0) << outcome.error;
     EXPECT_EQ(read_file(options.outputs[0].name), expected) << threads.value_or(-1);
   }
@@ -209,7 +213,7 @@ TEST_P(GraphFileFailureTest, ReportsTheFirstFailure) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, GraphFileFailureTest,
-    testing::Values(
+    testing::ValuesIn(std::vector<FailureCase>{
         FailureCase{"", 10,
                     "famgen: no output file (give -out FILE, or -out - for standard output)"},
         FailureCase{"/nonexistent-folder/g", 10, "famgen: cannot open '/nonexistent-folder/g'"},
@@ -218,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
         // /dev/full below, at and above one block: the heading, the first block, a later one.
         FailureCase{"/dev/full", 1, "famgen: cannot write '/dev/full': No space"},
         FailureCase{"/dev/full", 20000, "famgen: cannot write '/dev/full': No space"},
-        FailureCase{"/dev/full", 300000, "famgen: cannot write '/dev/full': No space"}));
+        FailureCase{"/dev/full", 300000, "famgen: cannot write '/dev/full': No space"}}));
 
 TEST(GraphFile, WritesToAPipeAsItIs) {
   // /dev/stdout of a child with a pipe: the file is opened as named, never replaced.

@@ -1,9 +1,11 @@
+#include "generators/grid.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "generators/families.hpp"
-#include "graphfile/layouts/family_source.hpp"
 #include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
 
@@ -63,7 +65,7 @@ std::string with_folds(std::string lines) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, GridExactTest,
-    testing::Values(
+    testing::ValuesIn(std::vector<GridCase>{
         GridCase{3, 3, 0, 0, "9 12",
                  "2 4 / 1 3 5 / 2 6 / 5 1 7 / 4 6 2 8 / 5 3 9 / 8 4 / 7 9 5 / 8 6"},
         GridCase{3, 3, 1, 0, "9 14",
@@ -79,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         GridCase{2, 2, 0, 1, "4 3", "2 3 / 1 4 / 1 / 2"},
         GridCase{2, 2, 1, 1, "4 5", "2 3 4 / 1 4 3 / 1 2 / 2 1"},
         GridCase{3, 3, 0, 1, "9 11", "2 4 / 1 3 5 / 2 6 / 5 1 7 / 4 6 2 8 / 5 3 9 / 8 4 / 7 5 / 6"},
-        GridCase{1, 5, 0, 1, "5 4", "2 / 1 3 / 2 4 / 3 5 / 4"}));
+        GridCase{1, 5, 0, 1, "5 4", "2 / 1 3 / 2 4 / 3 5 / 4"}}));
 
 // Every flag combination over all sizes up to 12 × 12: each edge at both ends, the edge figure
 // from the formula equal to the edges listed (but for the one-row and one-column folded grids,

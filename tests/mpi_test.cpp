@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "cli/command_line.hpp"
-#include "graphfile/layouts/family_source.hpp"
 #include "graphfile/output/destinations.hpp"
 #include "graphfile/output/mpi_destination.hpp"
 #include "tests/graph_reader.hpp"

@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "generators/families.hpp"
-#include "graphfile/layouts/family_source.hpp"
 #include "graphfile/output/destinations.hpp"
 #include "tests/family_sweep.hpp"
 #include "tests/graph_reader.hpp"

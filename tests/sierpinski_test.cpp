@@ -1,3 +1,5 @@
+#include "generators/sierpinski.hpp"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -6,7 +8,6 @@
 #include <string>
 
 #include "generators/families.hpp"
-#include "graphfile/layouts/family_source.hpp"
 #include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
 

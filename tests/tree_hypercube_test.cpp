@@ -3,8 +3,9 @@
 #include <bit>
 #include <string>
 
+#include "generators/binary_tree.hpp"
 #include "generators/families.hpp"
-#include "graphfile/layouts/family_source.hpp"
+#include "generators/hypercube.hpp"
 #include "graphfile/output/destinations.hpp"
 #include "tests/graph_reader.hpp"
 

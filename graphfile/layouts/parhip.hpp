@@ -45,8 +45,7 @@ std::uint64_t format_parhip_offsets(const Lines& lines, std::uint64_t vertex_cou
   std::uint64_t degrees[kDegreeBatch];
   for (Vertex batch = lines.first; batch <= lines.last; batch += kDegreeBatch) {
     const Vertex batch_last = std::min(lines.last, batch + kDegreeBatch - 1);
-    DegreeCounter counter(degrees);
-    lines.sub(batch, batch_last)(counter);
+    lines.sub(batch, batch_last).count_entries(degrees);
     for (Vertex line = batch; line <= batch_last; ++line) {
       buffer.put_word(start + 8 * (entries_before + entries));
       entries += degrees[line - batch];

@@ -52,10 +52,9 @@ struct ScotchLayout : LayoutDefaults {
     std::uint64_t degrees[kDegreeBatch];
     for (Vertex batch = lines.first; batch <= lines.last; batch += kDegreeBatch) {
       const auto part = lines.sub(batch, std::min(lines.last, batch + kDegreeBatch - 1));
-      DegreeCounter counter(degrees);
-      part(counter);
+      part.count_entries(degrees);
       ScotchSink<typename Lines::NumberWriter> sink(out, degrees);
-      part(sink);
+      part.write_counted(degrees, sink);
     }
     return 0;
   }

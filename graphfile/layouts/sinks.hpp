@@ -15,7 +15,10 @@
 //   static std::uint64_t format(const Lines&, const FormatJob&, const GraphFacts&, ChunkOutput&);
 // LayoutDefaults gives those of one section that depends on nothing before it, and no trailer.
 // Lines (see family_source.hpp) drives a sink over lines first..last, lines.positions(sink) a
-// sink of points (points.hpp) over their vertices' positions, and sub(from, to) is a part.
+// sink of points (points.hpp) over their vertices' positions, lines.count_entries(degrees)
+// stores the entries of each line (a batch of at most kDegreeBatch lines),
+// lines.write_counted(degrees, sink) drives a sink over such a batch whose counts are known, and
+// sub(from, to) is a part.
 //
 // A generator drives a sink in line order with:
 // - write_neighbour(w) for each entry of a list vertex line and end_vertex_line() to end it;
@@ -175,27 +178,27 @@ class SinkBuffer {
 
 // Counts the entries of each line into degrees[0], degrees[1], ...: what a layout needs to
 // know of a line before it writes the line (Scotch's degree, ParHIP's offsets), and the degree
-// pass of a graph's arrays (Count the arrays' index type). A line's entries fit any Count: no
-// line lists 2^31 entries.
-template <class Count>
+// pass of a graph's arrays (count_line_entries, family_source.hpp).
 class DegreeCounter {
  public:
-  explicit DegreeCounter(Count* degrees) : degrees_(degrees) {}
+  explicit DegreeCounter(std::uint64_t* degrees) : degrees_(degrees) {}
   void write_neighbour(Vertex) { ++entries_; }
-  void write_neighbour_run(Vertex, Vertex count) { entries_ += static_cast<Count>(count); }
+  void write_neighbour_run(Vertex, Vertex count) { entries_ += static_cast<std::uint64_t>(count); }
   void end_vertex_line() {
     *degrees_++ = entries_;
     entries_ = 0;
   }
-  void write_list_line(const Vertex*, int count) { *degrees_++ = static_cast<Count>(count); }
+  void write_list_line(const Vertex*, int count) {
+    *degrees_++ = static_cast<std::uint64_t>(count);
+  }
   template <class... Numbers>
   void write_fixed_line(Numbers...) {
     *degrees_++ = sizeof...(Numbers);
   }
 
  private:
-  Count* degrees_;
-  Count entries_ = 0;
+  std::uint64_t* degrees_;
+  std::uint64_t entries_ = 0;
 };
 
 // The decimal writers of one line's positions: entry k of a line goes through writer k, the
@@ -260,6 +263,25 @@ class EntryLines {
   void write_neighbour_run(Vertex first, Vertex count) {
     for (Vertex v = first; v < first + count; ++v)
       write_neighbour(v);
+  }
+  // Entries of the current line, any number of them, with a room check for every
+  // kMostListLineEntries where write_neighbour pays for one on every entry.
+  void write_neighbours(const Vertex* neighbours, std::int64_t count) {
+    while (count > 0) {
+      const std::int64_t batch = std::min<std::int64_t>(count, kMostListLineEntries);
+      char* cursor = self().buffer().reserve();
+      if (!started_) {
+        cursor = self().start_line(cursor);
+        started_ = true;
+      }
+      for (std::int64_t k = 0; k < batch; ++k) {
+        cursor = self().entry(cursor, position_, neighbours[k]);
+        position_ = PositionalDecimals<Writer>::next(position_);
+      }
+      self().buffer().commit(cursor);
+      neighbours += batch;
+      count -= batch;
+    }
   }
 
  private:

@@ -104,7 +104,7 @@ void for_each_job(std::uint64_t count, ThreadRequest threads, const Work& work) 
 }
 
 struct Filling {
-  const GraphSource& source;
+  const ArraySource& source;
   const ArrayJobs& jobs;
   const ArrayRequest& request;
   GraphArrays& arrays;
@@ -220,7 +220,7 @@ std::uint64_t available_memory() {
   return available;
 }
 
-Outcome ArrayDestination::write(const GraphSource& source) const {
+Outcome ArrayDestination::fill(const ArraySource& source) const {
   GraphArrays& arrays = arrays_;
   arrays = {};
   const GraphFacts& facts = source.facts();

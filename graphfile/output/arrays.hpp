@@ -53,11 +53,11 @@ struct GraphArrays {
 
 // Fills arrays (emptied first) with what the request asks of the graph. A refusal leaves them
 // empty.
-class ArrayDestination final : public GraphDestination {
+class ArrayDestination final : public ArrayTarget {
  public:
   ArrayDestination(ArrayRequest request, GraphArrays& arrays)
       : request_(std::move(request)), arrays_(arrays) {}
-  Outcome write(const GraphSource& source) const override;
+  Outcome fill(const ArraySource& source) const override;
 
  private:
   ArrayRequest request_;

@@ -10,6 +10,7 @@
 
 #include "graphfile/graph.hpp"
 #include "graphfile/output/plan.hpp"
+#include "graphfile/output/writer.hpp"
 
 namespace famgen {
 

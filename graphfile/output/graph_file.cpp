@@ -1,405 +1,32 @@
 #include "graphfile/output/graph_file.hpp"
 
 #include <fcntl.h>
-#include <linux/magic.h>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/statvfs.h>
 #include <sys/uio.h>
-#include <sys/vfs.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <map>
-#include <random>
-#include <string_view>
 
 #include "graphfile/graph.hpp"
+#include "graphfile/output/file_target.hpp"
+#include "graphfile/output/system_calls.hpp"
+#include "graphfile/output/temporaries.hpp"
 
 namespace famgen {
 
 namespace {
-
-std::string failure_text(std::string_view what, const std::string& name, int error_number) {
-  std::string text = "famgen: cannot ";
-  text += what;
-  text += " '";
-  text += name;
-  text += "': ";
-  text += std::strerror(error_number);
-  return text;
-}
-
-void record_failure(GraphFile& file, std::string_view what, int error_number) {
-  if (!file.error.empty()) return;  // the first failure is the one worth reporting
-  file.error = failure_text(what, file.name, error_number);
-}
-
-void close_descriptor(int& descriptor) {
-  if (descriptor >= 0) close(descriptor);
-  descriptor = -1;
-}
-
-// A descriptor that is closed when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int descriptor = -1) : descriptor_(descriptor) {}
-  Descriptor(Descriptor&& other) noexcept : descriptor_(other.release()) {}
-  Descriptor& operator=(Descriptor&& other) noexcept {
-    if (this != &other) {
-      close_descriptor(descriptor_);
-      descriptor_ = other.release();
-    }
-    return *this;
-  }
-  ~Descriptor() { close_descriptor(descriptor_); }
-  int get() const { return descriptor_; }
-  int release() {
-    const int descriptor = descriptor_;
-    descriptor_ = -1;
-    return descriptor;
-  }
-
- private:
-  int descriptor_;
-};
-
-bool same_file(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// ---- Named temporaries and the signals that must not leave them behind ----
-
-// Plain storage and a count, the only things a signal handler may touch.
-struct PendingTemporary {
-  int folder;
-  char name[NAME_MAX + 1];
-};
-constexpr std::size_t kMostPending = 8;
-PendingTemporary pending_temporaries[kMostPending];
-volatile std::sig_atomic_t pending_count = 0;
-
-// Every signal whose default action ends the process, but SIGXFSZ, which a run ignores so that
-// a file-size limit reaches the writer as the write error EFBIG.
-constexpr int kEndingSignals[] = {SIGHUP,   SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
-                                  SIGFPE,   SIGUSR1,   SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
-                                  SIGXCPU,  SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS,
-#ifdef SIGSTKFLT
-                                  SIGSTKFLT
-#endif
-};
-struct sigaction previous_actions[NSIG];
-bool handled[NSIG];
-
-extern "C" void remove_temporaries_and_die(int signal_number) {
-  for (std::sig_atomic_t i = 0; i < pending_count; ++i)
-    unlinkat(pending_temporaries[i].folder, pending_temporaries[i].name, 0);
-  signal(signal_number, SIG_DFL);
-  raise(signal_number);
-}
-
-template <class Visit>
-void for_each_ending_signal(Visit visit) {
-  for (const int signal_number : kEndingSignals)
-    visit(signal_number);
-  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX; ++signal_number)
-    visit(signal_number);
-}
-
-// Blocks every signal of the calling thread until the object goes.
-class SignalsHeld {
- public:
-  SignalsHeld() {
-    sigset_t all;
-    sigfillset(&all);
-    pthread_sigmask(SIG_BLOCK, &all, &previous_);
-  }
-  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
-
- private:
-  sigset_t previous_;
-};
-
-// Called with the signals held. The handlers leave alone the signals the run was started to
-// ignore (nohup).
-bool arm_cleanup(int folder, const std::string& name) {
-  if (name.size() > NAME_MAX || pending_count == kMostPending) return false;
-  PendingTemporary& entry = pending_temporaries[pending_count];
-  entry.folder = folder;
-  std::memcpy(entry.name, name.c_str(), name.size() + 1);
-  pending_count = pending_count + 1;
-  if (pending_count > 1) return true;
-  for_each_ending_signal([](int signal_number) {
-    struct sigaction action {};
-    action.sa_handler = remove_temporaries_and_die;
-    sigemptyset(&action.sa_mask);
-    handled[signal_number] =
-        sigaction(signal_number, nullptr, &previous_actions[signal_number]) == 0 &&
-        previous_actions[signal_number].sa_handler != SIG_IGN &&
-        sigaction(signal_number, &action, nullptr) == 0;
-  });
-  return true;
-}
-
-// Called with the signals held, once the temporary is renamed or removed; the handlers go with
-// the last one.
-void forget_temporary(int folder, const std::string& name) {
-  for (std::sig_atomic_t i = 0; i < pending_count; ++i) {
-    PendingTemporary& entry = pending_temporaries[i];
-    if (entry.folder != folder || name != entry.name) continue;
-    entry = pending_temporaries[pending_count - 1];
-    pending_count = pending_count - 1;
-    break;
-  }
-  if (pending_count > 0) return;
-  for_each_ending_signal([](int signal_number) {
-    if (handled[signal_number]) sigaction(signal_number, &previous_actions[signal_number], nullptr);
-    handled[signal_number] = false;
-  });
-}
-
-// The temporary names of a target: ".NAME.famgen-S", the target's name cut so that the whole
-// fits in limit bytes. The first kSlots suffixes are the same for every run, so that a run can
-// find what a killed run left of the same target; random ones follow when those are taken.
-constexpr int kSlots = 8;
-constexpr int kAttempts = kSlots + 8;
-constexpr std::string_view kTemporaryMark = ".famgen-";
-
-std::string temporary_name(const std::string& leaf, int attempt, std::size_t limit) {
-  char suffix[16];
-  if (attempt < kSlots) {
-    std::snprintf(suffix, sizeof suffix, "%d", attempt);
-  } else {
-    std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(std::random_device()()));
-  }
-  const std::size_t fixed = kTemporaryMark.size() + std::strlen(suffix);
-  const std::size_t room = limit > fixed + 1 ? limit - fixed - 1 : 0;  // 1 for the leading dot
-  std::string name;
-  if (room > 0) {
-    name += '.';
-    name.append(leaf, 0, std::min(room, leaf.size()));
-  }
-  name += kTemporaryMark;
-  name += suffix;
-  return name;
-}
-
-// Whether name in folder is still the file open as descriptor.
-bool still_named(int folder, const std::string& name, int descriptor) {
-  struct stat named {};
-  struct stat open {};
-  return fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-         fstat(descriptor, &open) == 0 && same_file(named, open);
-}
-
-// A temporary of this target that no process holds locked belongs to a run that was killed
-// (SIGKILL gives no handler a chance): removed. Only the user's own regular files are touched.
-void remove_stale_temporaries(int folder, const std::string& leaf, std::size_t limit) {
-  for (int slot = 0; slot < kSlots; ++slot) {
-    const std::string name = temporary_name(leaf, slot, limit);
-    struct stat named {};
-    if (fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(named.st_mode) || named.st_uid != geteuid()) {
-      continue;
-    }
-    const Descriptor stale(
-        openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (stale.get() >= 0 && flock(stale.get(), LOCK_EX | LOCK_NB) == 0 &&
-        still_named(folder, name, stale.get())) {
-      unlinkat(folder, name.c_str(), 0);
-    }
-  }
-}
-
-// The longest name a file may have in the folder.
-std::size_t name_limit(int folder) {
-  const long limit = fpathconf(folder, _PC_NAME_MAX);
-  return limit > 0 ? static_cast<std::size_t>(limit) : 255;
-}
-
-// ---- Following a name to its file ----
-
-constexpr int kMostLinks = 40;  // the kernel's limit of links in one lookup
-
-std::deque<std::string> components_of(std::string_view path) {
-  std::deque<std::string> parts;
-  std::size_t start = 0;
-  while (start < path.size()) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > start) parts.emplace_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  // "folder/" names the folder itself.
-  if (!path.empty() && path.back() == '/') parts.emplace_back(".");
-  return parts;
-}
-
-bool world_writable_sticky(const struct stat& folder) {
-  return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-}
-
-// Whether folder is this process's own /proc/self/fd, whose links are its descriptors.
-bool is_own_descriptor_folder(int folder) {
-  struct statfs system {};
-  struct stat here {};
-  if (fstatfs(folder, &system) != 0 || system.f_type != PROC_SUPER_MAGIC ||
-      fstat(folder, &here) != 0) {
-    return false;
-  }
-  for (const char* own : {"/proc/self/fd", "/proc/thread-self/fd"}) {
-    struct stat info {};
-    if (stat(own, &info) == 0 && same_file(info, here)) return true;
-  }
-  return false;
-}
-
-bool read_link(int folder, const std::string& name, std::string& text) {
-  std::string buffer(PATH_MAX, '\0');
-  const ssize_t length = readlinkat(folder, name.c_str(), buffer.data(), buffer.size());
-  if (length < 0) return false;
-  if (static_cast<std::size_t>(length) == buffer.size()) {
-    errno = ENAMETOOLONG;
-    return false;
-  }
-  text.assign(buffer.data(), static_cast<std::size_t>(length));
-  return true;
-}
-
-// What a name leads to, each symbolic link followed as the kernel follows it.
-struct Target {
-  enum class Kind { kDescriptor, kMissing, kExisting };
-  Kind kind = Kind::kMissing;
-  int descriptor = -1;  // kDescriptor: the process's own, or one opened here
-  bool owns_descriptor = false;
-  int folder = -1;          // the folder the file is (or is to be) named in, once followed
-  std::string folder_path;  // it as a path: "" for the current folder, else ending in '/'
-  std::string leaf;         // the name in it
-  struct stat folder_info {};
-  struct stat info {};  // kExisting
-};
-
-struct Failure {
-  std::string error;
-  bool refused = false;
-};
-
-// Follows name one component at a time. held: the descriptors the run itself holds, which no
-// /dev/fd name can mean.
-bool follow(const std::string& name, const std::vector<int>& held, Target& target,
-            Failure& failure) {
-  const auto fail = [&](int error_number) {
-    failure.error = failure_text("open", name, error_number);
-    return false;
-  };
-  if (name.empty()) return fail(ENOENT);
-  std::deque<std::string> rest = components_of(name);
-  const bool absolute = name[0] == '/';
-  Descriptor folder(open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() < 0) return fail(errno);
-  std::string path = absolute ? "/" : "";
-  int links = 0;
-  while (!rest.empty()) {
-    const std::string part = std::move(rest.front());
-    rest.pop_front();
-    const bool last = rest.empty();
-    if (!last && part == ".") continue;
-    struct stat info {};
-    if (part != ".." || last) {
-      if (fstatat(folder.get(), part.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (last && errno == ENOENT) {
-          target.kind = Target::Kind::kMissing;
-          target.leaf = part;
-          break;
-        }
-        return fail(errno);
-      }
-    }
-    if (part != ".." && S_ISLNK(info.st_mode)) {
-      if (++links > kMostLinks) return fail(ELOOP);
-      struct stat folder_info {};
-      if (fstat(folder.get(), &folder_info) != 0) return fail(errno);
-      // The kernel's rule against links planted in shared folders, whatever its setting here.
-      if (world_writable_sticky(folder_info) && info.st_uid != geteuid() &&
-          info.st_uid != folder_info.st_uid) {
-        failure.refused = true;
-        failure.error = "famgen: cannot write '" + name + "': '" + path + part +
-                        "' is a symbolic link of another user in a shared sticky folder, which "
-                        "famgen does not follow";
-        return false;
-      }
-      if (last && is_own_descriptor_folder(folder.get())) {
-        // /dev/stdout, /dev/fd/N: the descriptor itself, as "-" is standard output.
-        char* end = nullptr;
-        const long number = std::strtol(part.c_str(), &end, 10);
-        const int descriptor = static_cast<int>(number);
-        if (*end != '\0' || number < 0 || number > INT_MAX || descriptor == folder.get() ||
-            std::find(held.begin(), held.end(), descriptor) != held.end() ||
-            fcntl(descriptor, F_GETFD) < 0) {
-          return fail(EBADF);
-        }
-        target.kind = Target::Kind::kDescriptor;
-        target.descriptor = descriptor;
-        return true;
-      }
-      std::string text;
-      if (!read_link(folder.get(), part, text)) return fail(errno);
-      if (last && text[0] != '/' && text.find(":[") != std::string::npos) {
-        // A link of /proc to a pipe or a socket ("pipe:[1234]"), which only the kernel can open.
-        struct statfs system {};
-        if (fstatfs(folder.get(), &system) == 0 && system.f_type == PROC_SUPER_MAGIC) {
-          const int descriptor = openat(folder.get(), part.c_str(), O_WRONLY | O_CLOEXEC);
-          if (descriptor < 0) return fail(errno);
-          target.kind = Target::Kind::kDescriptor;
-          target.descriptor = descriptor;
-          target.owns_descriptor = true;
-          return true;
-        }
-      }
-      std::deque<std::string> parts = components_of(text);
-      rest.insert(rest.begin(), parts.begin(), parts.end());
-      if (text[0] == '/') {
-        folder = Descriptor(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (folder.get() < 0) return fail(errno);
-        path = "/";
-      }
-      continue;
-    }
-    if (!last) {
-      if (part != ".." && !S_ISDIR(info.st_mode)) return fail(ENOTDIR);
-      Descriptor next(
-          openat(folder.get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      if (next.get() < 0) return fail(errno);
-      folder = std::move(next);
-      path += part + "/";
-      continue;
-    }
-    target.kind = Target::Kind::kExisting;
-    target.info = info;
-    target.leaf = part;
-    break;
-  }
-  if (fstat(folder.get(), &target.folder_info) != 0) return fail(errno);
-  target.folder = folder.release();
-  target.folder_path = path;
-  return true;
-}
 
 // ---- Deciding where each file goes ----
 
 // A regular file is replaced by a new one only when the new one can take its place entirely:
 // the user may write it (as fopen(name, "w") requires), it has no other name, and the folder
 // lets the user rename over it (a sticky folder only lets the owners of the file or the folder).
-bool replaceable(const Target& target) {
+bool replaceable(const FileTarget& target) {
   const uid_t user = geteuid();
   const bool sticky_forbids = (target.folder_info.st_mode & S_ISVTX) != 0 && user != 0 &&
                               target.info.st_uid != user && target.folder_info.st_uid != user;
@@ -408,15 +35,15 @@ bool replaceable(const Target& target) {
          faccessat(target.folder, ".", W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-Placement placement_of(const Target& target, const FileRequest& request) {
+Placement placement_of(const FileTarget& target, const FileRequest& request) {
   switch (target.kind) {
-    case Target::Kind::kDescriptor:
+    case FileTarget::Kind::kDescriptor:
       return target.owns_descriptor ? Placement::kDevice : Placement::kDescriptor;
-    case Target::Kind::kExisting:
+    case FileTarget::Kind::kExisting:
       if (!S_ISREG(target.info.st_mode)) return Placement::kDevice;
       if (!replaceable(target)) return Placement::kInPlace;
       break;
-    case Target::Kind::kMissing:
+    case FileTarget::Kind::kMissing:
       break;
   }
   return request.shared ? Placement::kTemporary : Placement::kUnnamed;
@@ -447,7 +74,7 @@ mode_t process_umask() {
 // Refuses the run, before anything is created or changed, when the regular files it writes on
 // one file system cannot fit there together.
 bool space_guard_passes(GraphFiles& files, const std::vector<FileRequest>& requests,
-                        const std::vector<Target>& targets) {
+                        const std::vector<FileTarget>& targets) {
   struct Need {
     std::uint64_t bytes = 0;
     std::uint64_t available = 0;  // free, and given back by rewriting in place
@@ -489,21 +116,21 @@ bool space_guard_passes(GraphFiles& files, const std::vector<FileRequest>& reque
 
 // Two outputs of one file would overwrite each other; a device (/dev/null) takes both.
 bool distinct_outputs(GraphFiles& files, const std::vector<FileRequest>& requests,
-                      const std::vector<Target>& targets) {
+                      const std::vector<FileTarget>& targets) {
   for (std::size_t k = 0; k < requests.size(); ++k) {
     for (std::size_t earlier = 0; earlier < k; ++earlier) {
-      const Target& a = targets[k];
-      const Target& b = targets[earlier];
+      const FileTarget& a = targets[k];
+      const FileTarget& b = targets[earlier];
       bool same = false;
-      if (a.kind == Target::Kind::kDescriptor && b.kind == Target::Kind::kDescriptor) {
+      if (a.kind == FileTarget::Kind::kDescriptor && b.kind == FileTarget::Kind::kDescriptor) {
         if (a.descriptor == STDOUT_FILENO && b.descriptor == STDOUT_FILENO) {
           files.refused = true;
           files.error = "famgen: standard output can take only one output of a run";
           return false;
         }
-      } else if (a.kind == Target::Kind::kExisting && b.kind == Target::Kind::kExisting) {
+      } else if (a.kind == FileTarget::Kind::kExisting && b.kind == FileTarget::Kind::kExisting) {
         same = S_ISREG(a.info.st_mode) && same_file(a.info, b.info);
-      } else if (a.kind == Target::Kind::kMissing && b.kind == Target::Kind::kMissing) {
+      } else if (a.kind == FileTarget::Kind::kMissing && b.kind == FileTarget::Kind::kMissing) {
         same = same_file(a.folder_info, b.folder_info) && a.leaf == b.leaf;
       }
       if (same) {
@@ -557,38 +184,9 @@ bool unnamed_unsupported(int error_number) {
          error_number == ENOSYS;
 }
 
-// A named temporary beside the target, created 0600, locked while the run lives and removed by
-// the signal handlers; or -1 with errno set.
-int create_temporary(GraphFile& file, std::size_t limit) {
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const std::string name = temporary_name(file.leaf, attempt, limit);
-    const SignalsHeld held;
-    Descriptor created(openat(file.folder, name.c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (created.get() < 0) {
-      if (errno == EEXIST) continue;
-      return -1;
-    }
-    // Another run may have taken it for a killed run's in the moment before the lock.
-    if (flock(created.get(), LOCK_EX | LOCK_NB) != 0 ||
-        !still_named(file.folder, name, created.get())) {
-      continue;
-    }
-    if (!arm_cleanup(file.folder, name)) {
-      unlinkat(file.folder, name.c_str(), 0);
-      errno = EMFILE;
-      return -1;
-    }
-    file.temporary = name;
-    return created.release();
-  }
-  errno = EEXIST;
-  return -1;
-}
-
 // A file that is not regular, or a regular file rewritten in place: opened as it is, never
 // created and never truncated here.
-void open_in_place(GraphFiles& files, GraphFile& file, const Target& target) {
+void open_in_place(GraphFiles& files, GraphFile& file, const FileTarget& target) {
   file.descriptor = openat(file.folder, file.leaf.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
   if (file.descriptor < 0) {
     record_failure(file, "open", errno);
@@ -621,9 +219,9 @@ void enlarge_pipe(int descriptor) {
   }
 }
 
-void open_new_file(GraphFiles& files, GraphFile& file, const Target& target,
+void open_new_file(GraphFiles& files, GraphFile& file, const FileTarget& target,
                    const FileRequest& request) {
-  const bool exists = target.kind == Target::Kind::kExisting;
+  const bool exists = target.kind == FileTarget::Kind::kExisting;
   std::size_t limit = name_limit(file.folder);
   if (request.longest_shared_path > 0) {
     const std::size_t shortest = file.folder_path.size() + temporary_name("", 0, 0).size();
@@ -700,7 +298,7 @@ void link_unnamed(GraphFile& file) {
   char link[32];
   std::snprintf(link, sizeof link, "/proc/self/fd/%d", file.descriptor);
   const std::size_t limit = name_limit(file.folder);
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
     const std::string name = temporary_name(file.leaf, attempt, limit);
     if (linkat(AT_FDCWD, link, file.folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       file.temporary = name;
@@ -763,24 +361,24 @@ GraphFiles open_graph_files(const std::vector<FileRequest>& requests) {
   GraphFiles files;
   // A file-size limit then reaches the writer as the write error EFBIG instead of killing it.
   signal(SIGXFSZ, SIG_IGN);
-  std::vector<Target> targets(requests.size());
+  std::vector<FileTarget> targets(requests.size());
   std::vector<int> held;  // the folders followed so far, which no /dev/fd name can mean
   files.files.reserve(requests.size());
   for (std::size_t k = 0; k < requests.size(); ++k) {
-    Target& target = targets[k];
+    FileTarget& target = targets[k];
     GraphFile& file = files.files.emplace_back();
     file.name = requests[k].name;
-    Failure failure;
+    FollowFailure failure;
     if (requests[k].name == "-") {
-      target.kind = Target::Kind::kDescriptor;
+      target.kind = FileTarget::Kind::kDescriptor;
       target.descriptor = STDOUT_FILENO;
-    } else if (!follow(requests[k].name, held, target, failure)) {
+    } else if (!follow_name(requests[k].name, held, target, failure)) {
       files.refused = failure.refused;
       files.error = failure.error;
       return files;
     }
     file.placement = placement_of(target, requests[k]);
-    if (target.kind == Target::Kind::kDescriptor) {
+    if (target.kind == FileTarget::Kind::kDescriptor) {
       file.descriptor = target.descriptor;
       continue;
     }
@@ -806,19 +404,20 @@ GraphFiles open_graph_files(const std::vector<FileRequest>& requests) {
   const mode_t new_mode = 0666 & ~process_umask();
   for (std::size_t k = 0; k < requests.size() && files.ok(); ++k) {
     GraphFile& file = files.files[k];
-    const Target& target = targets[k];
+    const FileTarget& target = targets[k];
     switch (file.placement) {
       case Placement::kDescriptor:
         break;
       case Placement::kDevice:
-        if (target.kind != Target::Kind::kDescriptor) open_in_place(files, file, target);
+        if (target.kind != FileTarget::Kind::kDescriptor) open_in_place(files, file, target);
         break;
       case Placement::kInPlace:
         open_in_place(files, file, target);
         break;
       case Placement::kUnnamed:
       case Placement::kTemporary:
-        file.final_mode = target.kind == Target::Kind::kExisting ? target.info.st_mode : new_mode;
+        file.final_mode =
+            target.kind == FileTarget::Kind::kExisting ? target.info.st_mode : new_mode;
         open_new_file(files, file, target, requests[k]);
         break;
     }

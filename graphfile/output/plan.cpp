@@ -499,4 +499,12 @@ ProcessShare share_of(const OutputPlan& plan, const PieceMeasures& measures, int
   return share;
 }
 
+int thread_count_for(std::int32_t requested, std::uint64_t job_count) {
+  constexpr int kMostThreads = 64;
+  int count = requested;
+  if (count <= 0) count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  count = std::min(count, kMostThreads);
+  return static_cast<int>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(count, job_count)));
+}
+
 }  // namespace famgen

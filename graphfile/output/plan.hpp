@@ -16,19 +16,6 @@
 
 namespace famgen {
 
-// Where an output's bytes go, in order.
-class ByteSink {
- public:
-  virtual void write(const char* data, std::size_t size) = 0;
-  virtual bool failed() const = 0;
-  // Told after each job, in order, that its lines were formatted and handed on (the last of
-  // its bytes may still wait in a buffer): how far its section has come, for -progress.
-  virtual void job_done(const FormatJob&) {}
-
- protected:
-  ~ByteSink() = default;
-};
-
 // Absent: the single pass on the calling thread. Otherwise at most this many threads (one per
 // available core for 0 or less).
 using ThreadRequest = std::optional<std::int32_t>;
@@ -97,15 +84,6 @@ class JobPlan {
   Vertex lines_per_job_ = 1;
   std::uint64_t job_count_ = 1;
 };
-
-// Writes run's bytes into sink: in one pass on the calling thread when threads is empty,
-// otherwise formatted on threads (thread_count_for) and written in order. Stops soon after the
-// sink fails. Returns the entries the run's lines list, for the sections whose words count them.
-std::uint64_t write_run(const OutputPlan& plan, const FormatJob& run, ThreadRequest threads,
-                        ByteSink& sink);
-
-// The whole output: the heading, every section's lines, the trailer.
-void write_output(const OutputPlan& plan, ThreadRequest threads, ByteSink& sink);
 
 // The thread count -threads asks for: at most what the run has jobs for, at most 64, and one
 // per available core for 0 or less.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "graphfile/output/plan.hpp"
+#include "graphfile/output/writer.hpp"
 
 namespace famgen {
 

@@ -1,5 +1,5 @@
-// The writing of a run: one pass on the calling thread, or threads that format jobs at once and
-// hand their bytes out strictly in job order.
+#include "graphfile/output/writer.hpp"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -9,8 +9,6 @@
 #include <new>
 #include <thread>
 #include <vector>
-
-#include "graphfile/output/plan.hpp"
 
 namespace famgen {
 
@@ -248,14 +246,6 @@ void write_output(const OutputPlan& plan, ThreadRequest threads, ByteSink& sink)
   for (int section = 0; section < plan.sections() && !sink.failed(); ++section)
     write_run(plan, plan.run(section, 1, plan.line_count()), threads, sink);
   if (!sink.failed()) sink.write(plan.trailer().data(), plan.trailer().size());
-}
-
-int thread_count_for(std::int32_t requested, std::uint64_t job_count) {
-  constexpr int kMostThreads = 64;
-  int count = requested;
-  if (count <= 0) count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  count = std::min(count, kMostThreads);
-  return static_cast<int>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(count, job_count)));
 }
 
 }  // namespace famgen

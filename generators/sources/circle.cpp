@@ -1,0 +1,13 @@
+// The circle's unit: its lines in every layout and numbering, instantiated here alone.
+#include "generators/circle.hpp"
+
+#include "generators/generators.hpp"
+#include "graphfile/layouts/family_source.hpp"
+
+namespace famgen {
+
+Outcome generate_circle(std::int32_t first_size, const FamilyUse& use) {
+  return use_family(Circle{first_size}, use);
+}
+
+}  // namespace famgen

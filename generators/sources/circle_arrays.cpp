@@ -1,0 +1,13 @@
+// The circle's arrays for the library, in both index widths and numberings,
+// instantiated here alone, in a unit that only the library holds.
+#include "generators/circle.hpp"
+#include "generators/generators.hpp"
+#include "graphfile/layouts/family_arrays.hpp"
+
+namespace famgen {
+
+Outcome generate_circle(std::int32_t first_size, const ArrayUse& use) {
+  return use_family(Circle{first_size}, use);
+}
+
+}  // namespace famgen

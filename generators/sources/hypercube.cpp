@@ -1,0 +1,14 @@
+// The hypercube's unit: its lines in every layout and numbering, instantiated here
+// alone.
+#include "generators/hypercube.hpp"
+
+#include "generators/generators.hpp"
+#include "graphfile/layouts/family_source.hpp"
+
+namespace famgen {
+
+Outcome generate_hypercube(std::int32_t first_size, const FamilyUse& use) {
+  return use_family(Hypercube{first_size}, use);
+}
+
+}  // namespace famgen
