@@ -358,9 +358,7 @@ std::string human_size(std::uint64_t bytes) {
 }
 
 GraphFiles open_graph_files(const std::vector<FileRequest>& requests) {
-  GraphFiles files;
-  // A file-size limit then reaches the writer as the write error EFBIG instead of killing it.
-  signal(SIGXFSZ, SIG_IGN);
+  GraphFiles files;  // a file-size limit then reaches the writer as the write error EFBIG
   std::vector<FileTarget> targets(requests.size());
   std::vector<int> held;  // the folders followed so far, which no /dev/fd name can mean
   files.files.reserve(requests.size());
