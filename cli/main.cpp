@@ -5,6 +5,7 @@
 
 int main(int argc, char** argv) {
   using namespace famgen;
+  if (!open_standard_descriptors()) return 255;
   claim_process_signals();
   Settings settings;
   parse_command_line(argc, argv, settings);

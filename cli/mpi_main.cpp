@@ -11,6 +11,7 @@
 
 int main(int argc, char** argv) {
   using namespace famgen;
+  if (!open_standard_descriptors()) return 255;
   claim_process_signals();
   int provided = MPI_THREAD_SINGLE;
   MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
