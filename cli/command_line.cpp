@@ -1,7 +1,10 @@
 #include "cli/command_line.hpp"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -250,6 +253,16 @@ std::int32_t read_size_token(std::string_view token) {
   return static_cast<std::int32_t>(std::min<std::int64_t>(magnitude, kCap - 1));
 }
 
+bool open_standard_descriptors() {
+  for (int descriptor = 0; descriptor <= 2; ++descriptor) {
+    if (fcntl(descriptor, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number: this one, since those below it are open.
+    const int opened = open("/dev/null", descriptor == 0 ? O_WRONLY : O_RDONLY);
+    if (opened != descriptor) return false;
+  }
+  return true;
+}
+
 int parse_command_line(int argc, const char* const* argv, Settings& settings) {
   settings.arguments_given = settings.arguments_given || argc > 1;
   for (int i = 0; i < argc; ++i) {
@@ -280,7 +293,10 @@ int parse_command_line(int argc, const char* const* argv, Settings& settings) {
         apply_name(value, settings.output_name);
         break;
       case Option::kCoordinates:
-        apply_name(value, settings.coordinates_name);
+        // The whole value, as the library takes it: an added option, free of the first-word
+        // rule of -out.
+        settings.coordinates_unnamed = value.find_first_not_of(kWhiteSpace) == value.npos;
+        settings.coordinates_name = settings.coordinates_unnamed ? "" : std::string(value);
         break;
       case Option::kThreads:
         if (const auto threads = read_number(value)) settings.threads = threads;
@@ -428,6 +444,9 @@ Outcome dispatch_graph(const Settings& settings, const GraphDestination& destina
   if (settings.unknown_seed) {
     return refused("-permute takes a seed from 0 to 18446744073709551615, not '" +
                    *settings.unknown_seed + "'");
+  }
+  if (settings.coordinates_unnamed) {
+    return refused("-coordinates names no file (give a file name, or - for standard output)");
   }
   return write_request(settings, destination, settings.simple);
 }

@@ -26,6 +26,7 @@ struct Settings : FamilyRequest {
   std::optional<std::uint64_t> permute_seed;  // -permute SEED
   std::optional<std::string> unknown_seed;    // a -permute value that is no seed
   std::string coordinates_name;               // -coordinates FILE: the positions, beside it
+  bool coordinates_unnamed = false;           // a -coordinates value of white space alone
   bool simple = false;                        // -simple: without self-loops and repeats
   bool progress = false;                      // -progress: on standard error
 
@@ -40,6 +41,13 @@ struct Settings : FamilyRequest {
   std::string unrecognised;
   bool arguments_given = false;  // anything past the program's name
 };
+
+// Makes sure that descriptors 0, 1 and 2 are open before the program opens anything, so that
+// no output takes their numbers and receives what is meant for the standard streams: a closed
+// one is opened on /dev/null the wrong way round (standard input for writing, standard output
+// and error for reading), so that using it fails instead of reaching a file. Returns false
+// when one cannot be opened.
+bool open_standard_descriptors();
 
 // Fills settings from the argument vector, element 0 included. Unrecognised arguments are
 // skipped silently, except those near one of the added options, which are noted to be refused;

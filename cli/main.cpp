@@ -1,9 +1,12 @@
 #include <cstdio>
 
 #include "cli/command_line.hpp"
+#include "graphfile/output/graph_file.hpp"
 
 int main(int argc, char** argv) {
   using namespace famgen;
+  if (!open_standard_descriptors()) return 255;
+  claim_process_signals();
   Settings settings;
   parse_command_line(argc, argv, settings);
   const Outcome outcome = dispatch_graph(settings);

@@ -6,10 +6,13 @@
 #include <cstdio>
 
 #include "cli/command_line.hpp"
+#include "graphfile/output/graph_file.hpp"
 #include "graphfile/output/mpi_destination.hpp"
 
 int main(int argc, char** argv) {
   using namespace famgen;
+  if (!open_standard_descriptors()) return 255;
+  claim_process_signals();
   int provided = MPI_THREAD_SINGLE;
   MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
   int rank = 0;

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
+#include <string_view>
+#include <utility>
 
 #include "graphfile/layouts/layouts.hpp"
 #include "graphfile/output/arrays.hpp"
@@ -43,10 +45,23 @@ std::string graph_types() {
   return types;
 }
 
+// A text that the C functions below would cut at its first NUL byte (a file name, a keyword)
+// is refused whole, rather than read as its part before the NUL.
+std::optional<Error> nul_refusal(std::string_view what, std::string_view text) {
+  if (text.find('\0') == std::string_view::npos) return std::nullopt;
+  return refusal(std::string(what) + " holds a NUL byte");
+}
+
 // The request a graph names, or why it names none. The keyword is matched exactly, and more
 // sizes than the family takes are refused: the command line's prefixes and ignored sizes are
 // its own leniency, not the library's.
 std::optional<Error> read_graph(const Graph& graph, FamilyRequest& request) {
+  for (const auto& [what, text] :
+       {std::pair<std::string_view, std::string_view>{"the graph type", graph.family},
+        {"the stencil", graph.stencil},
+        {"the periodic axes", graph.periodic}}) {
+    if (std::optional<Error> error = nul_refusal(what, text)) return error;
+  }
   const auto row = std::ranges::find(kFamilies, graph.family, &FamilyRow::keyword);
   if (row == kFamilies.end()) {
     return refusal("unknown graph type '" + graph.family + "': the graph types are " +
@@ -175,6 +190,12 @@ Result<GraphInfo> info(const Graph& graph) try {
 std::optional<Error> write(const Graph& graph, const FileOptions& options) try {
   FamilyRequest request;
   if (std::optional<Error> error = read_graph(graph, request)) return error;
+  for (const auto& [what, text] :
+       {std::pair<std::string_view, std::string_view>{"the output's name", options.out},
+        {"the coordinates' name", options.coordinates},
+        {"the format", options.format}}) {
+    if (std::optional<Error> error = nul_refusal(what, text)) return error;
+  }
   const std::optional<Format> format = format_named(options.format);
   if (!format) return error_of(unknown_format(options.format));
   const Outcome outcome =

@@ -117,6 +117,26 @@ bool space_guard_passes(GraphFiles& files, const std::vector<FileRequest>& reque
 // Two outputs of one file would overwrite each other; a device (/dev/null) takes both.
 bool distinct_outputs(GraphFiles& files, const std::vector<FileRequest>& requests,
                       const std::vector<FileTarget>& targets) {
+  // Standard output taking one output, and a regular file that another names: the two would
+  // write the same file, each over the other.
+  struct stat standard_output {};
+  const bool to_standard_output =
+      std::any_of(targets.begin(), targets.end(), [](const FileTarget& target) {
+        return target.kind == FileTarget::Kind::kDescriptor && target.descriptor == STDOUT_FILENO;
+      });
+  if (to_standard_output && fstat(STDOUT_FILENO, &standard_output) == 0 &&
+      S_ISREG(standard_output.st_mode)) {
+    for (std::size_t k = 0; k < requests.size(); ++k) {
+      const FileTarget& target = targets[k];
+      if (target.kind == FileTarget::Kind::kExisting && same_file(target.info, standard_output)) {
+        files.refused = true;
+        files.error = "famgen: '" + requests[k].name +
+                      "' is the file that standard output writes, which takes another output of "
+                      "the run";
+        return false;
+      }
+    }
+  }
   for (std::size_t k = 0; k < requests.size(); ++k) {
     for (std::size_t earlier = 0; earlier < k; ++earlier) {
       const FileTarget& a = targets[k];
@@ -358,9 +378,7 @@ std::string human_size(std::uint64_t bytes) {
 }
 
 GraphFiles open_graph_files(const std::vector<FileRequest>& requests) {
-  GraphFiles files;
-  // A file-size limit then reaches the writer as the write error EFBIG instead of killing it.
-  signal(SIGXFSZ, SIG_IGN);
+  GraphFiles files;  // a file-size limit then reaches the writer as the write error EFBIG
   std::vector<FileTarget> targets(requests.size());
   std::vector<int> held;  // the folders followed so far, which no /dev/fd name can mean
   files.files.reserve(requests.size());

@@ -35,6 +35,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace famgen {
@@ -87,6 +88,31 @@ struct FileRequest {
   std::size_t longest_shared_path = 0;
 };
 
+// Called once at the start by famgen's own programs, whose process this is: SIGXFSZ ignored for
+// good, and handlers for the signals that end the process, which remove its named temporaries.
+// A library call leaves the host's signal handlers alone: a temporary that a signal leaves
+// behind is removed by the next run that writes the same file (remove_stale_temporaries).
+void claim_process_signals();
+
+// While one lives, a file-size limit reaches the writer as the write error EFBIG rather than as
+// SIGXFSZ, which would end the process: in a library call, SIGXFSZ is ignored only where a
+// file-size limit is set, and its disposition put back when the last concurrent call ends.
+class FileSizeSignalIgnored {
+ public:
+  FileSizeSignalIgnored();
+  ~FileSizeSignalIgnored();
+  FileSizeSignalIgnored(FileSizeSignalIgnored&& other) noexcept : active_(other.active_) {
+    other.active_ = false;
+  }
+  FileSizeSignalIgnored& operator=(FileSizeSignalIgnored&& other) noexcept {
+    std::swap(active_, other.active_);
+    return *this;
+  }
+
+ private:
+  bool active_ = false;
+};
+
 struct GraphFiles {
   GraphFiles() = default;
   GraphFiles(GraphFiles&&) = default;
@@ -97,6 +123,7 @@ struct GraphFiles {
   std::vector<GraphFile> files;  // in the order asked for; fewer when an open failed
   bool refused = false;          // no old file was touched: status 1
   std::string error;             // the first failure of the run, for standard error
+  FileSizeSignalIgnored file_size_signal;
   bool ok() const { return error.empty(); }
 };
 

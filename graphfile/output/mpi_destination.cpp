@@ -170,7 +170,7 @@ Outcome MpiDestination::write(const GraphSource& source) const {
     }
   }
   // A file-size limit then reaches every process as the write error EFBIG.
-  signal(SIGXFSZ, SIG_IGN);
+  const FileSizeSignalIgnored file_size_signal;
   const std::deque<OutputPlan> plans = plans_of(source, options_);
   if (const std::optional<Outcome> refusal = refusal_of_plans(plans)) return *refusal;
   const std::size_t longest_path = longest_path_for(size);

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <mutex>
 #include <random>
 #include <string_view>
 
@@ -51,9 +53,14 @@ void for_each_ending_signal(Visit visit) {
     visit(signal_number);
 }
 
+// Set once by famgen's programs, before any thread starts.
+bool program_owns_signals = false;
+
 // Called with the signals held. The handlers leave alone the signals the run was started to
-// ignore (nohup).
+// ignore (nohup). Only in famgen's own programs, which open a run's outputs on one thread, at
+// most kMostPending at a time.
 bool arm_cleanup(int folder, const std::string& name) {
+  if (!program_owns_signals) return true;
   if (name.size() > NAME_MAX || pending_count == kMostPending) return false;
   PendingTemporary& entry = pending_temporaries[pending_count];
   entry.folder = folder;
@@ -87,7 +94,38 @@ constexpr int kSlots = 8;
 static_assert(kTemporaryAttempts > kSlots, "random names follow the fixed ones");
 constexpr std::string_view kTemporaryMark = ".famgen-";
 
+// The callers of a library call that ignore SIGXFSZ, and the disposition they put back.
+std::mutex file_size_signal_mutex;
+int file_size_signal_users = 0;
+struct sigaction file_size_signal_before {};
+
 }  // namespace
+
+void claim_process_signals() {
+  program_owns_signals = true;
+  signal(SIGXFSZ, SIG_IGN);
+}
+
+FileSizeSignalIgnored::FileSizeSignalIgnored() {
+  if (program_owns_signals) return;
+  struct rlimit limit {};
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur == RLIM_INFINITY) return;
+  const std::lock_guard<std::mutex> lock(file_size_signal_mutex);
+  if (file_size_signal_users == 0) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    if (sigaction(SIGXFSZ, &ignore, &file_size_signal_before) != 0) return;
+  }
+  ++file_size_signal_users;
+  active_ = true;
+}
+
+FileSizeSignalIgnored::~FileSizeSignalIgnored() {
+  if (!active_) return;
+  const std::lock_guard<std::mutex> lock(file_size_signal_mutex);
+  if (--file_size_signal_users == 0) sigaction(SIGXFSZ, &file_size_signal_before, nullptr);
+}
 
 void forget_temporary(int folder, const std::string& name) {
   for (std::sig_atomic_t i = 0; i < pending_count; ++i) {
