@@ -7,6 +7,17 @@
 #ifndef FAMGEN_MPI_H
 #define FAMGEN_MPI_H
 
+/* Without MPI's header on the include path (a project without MPI that includes every installed
+ * header), this header declares nothing, and FAMGEN_MPI_AVAILABLE stays undefined. */
+#if defined(__has_include)
+#if __has_include(<mpi.h>)
+#define FAMGEN_MPI_AVAILABLE 1
+#endif
+#else
+#define FAMGEN_MPI_AVAILABLE 1
+#endif
+
+#ifdef FAMGEN_MPI_AVAILABLE
 #include <mpi.h>
 
 #include "famgen/famgen.h"
@@ -70,5 +81,7 @@ static inline int famgen_build_dcsr64(const famgen_graph* graph, const famgen_op
 #ifdef __cplusplus
 }
 #endif
+
+#endif /* FAMGEN_MPI_AVAILABLE */
 
 #endif /* FAMGEN_MPI_H */

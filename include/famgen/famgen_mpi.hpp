@@ -11,6 +11,9 @@
 #include "famgen/famgen.hpp"
 #include "famgen/famgen_mpi.h"
 
+// Nothing without MPI's header, as famgen_mpi.h.
+#ifdef FAMGEN_MPI_AVAILABLE
+
 namespace famgen {
 
 template <class Index>
@@ -44,3 +47,5 @@ Result<DistributedCsr<Index>> distributed_csr(const Graph& graph, MPI_Comm commu
 }
 
 }  // namespace famgen
+
+#endif  // FAMGEN_MPI_AVAILABLE
