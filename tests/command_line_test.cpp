@@ -36,17 +36,8 @@ struct ParseCase {
   std::string output_name;
 };
 
-std::string joined(const std::vector<std::string>& arguments) {
-  std::string text;
-  for (const std::string& argument : arguments) {
-    if (!text.empty()) text += ' ';
-    text.append(argument, 0, 40);
-  }
-  return text;
-}
-
 void PrintTo(const ParseCase& c, std::ostream* out) {
-  *out << joined(c.arguments);
+  *out << joined_arguments(c.arguments);
 }
 
 class ParseTest : public testing::TestWithParam<ParseCase> {};

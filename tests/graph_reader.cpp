@@ -173,6 +173,15 @@ ScratchFolder::~ScratchFolder() {
   std::filesystem::remove_all(root_, ignored);
 }
 
+std::string joined_arguments(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& argument : arguments) {
+    if (!text.empty()) text += ' ';
+    text.append(argument, 0, 40);
+  }
+  return text;
+}
+
 ProcessResult run_famgen(const std::vector<std::string>& arguments) {
   const ScratchFolder capture;
   std::string command = FAMGEN_BINARY;

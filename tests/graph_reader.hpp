@@ -63,6 +63,9 @@ struct ProcessResult {
 // with standard output and standard error captured.
 ProcessResult run_famgen(const std::vector<std::string>& arguments);
 
+// Arguments on one line, each cut to 40 bytes: a test case's name in gtest's output.
+std::string joined_arguments(const std::vector<std::string>& arguments);
+
 // Expected vertex lines written compactly: "2 4 / 1 3 5 / " gives "2 4 \n1 3 5 \n\n" as list
 // lines (each number followed by a space; an empty entry is an empty line) or, with
 // fixed_vertex_lines, "2 4\n1 3 5\n".

@@ -13,15 +13,6 @@ using namespace famgen;
 
 namespace {
 
-std::string joined(const std::vector<std::string>& arguments) {
-  std::string text;
-  for (const std::string& argument : arguments) {
-    if (!text.empty()) text += ' ';
-    text.append(argument, 0, 40);
-  }
-  return text;
-}
-
 // What a user types, right or wrong, as the program takes it: the exit status, what reaches
 // standard output (its start) and standard error (its first line, and whether the usage text
 // follows), and whether the file is written. OUT stands for a file in a scratch folder.
@@ -35,7 +26,7 @@ struct ArgumentCase {
 };
 
 void PrintTo(const ArgumentCase& c, std::ostream* out) {
-  *out << joined(c.arguments);
+  *out << joined_arguments(c.arguments);
 }
 
 class ArgumentTest : public testing::TestWithParam<ArgumentCase> {};
@@ -237,7 +228,7 @@ struct ProcessCase {
 };
 
 void PrintTo(const ProcessCase& c, std::ostream* out) {
-  *out << joined(c.arguments);
+  *out << joined_arguments(c.arguments);
 }
 
 class ProcessTest : public testing::TestWithParam<ProcessCase> {};
@@ -354,5 +345,3 @@ INSTANTIATE_TEST_SUITE_P(
                     true}}));
 
 }  // namespace
-
-namespace {}  // namespace
