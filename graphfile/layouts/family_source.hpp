@@ -17,24 +17,6 @@
 
 namespace famgen {
 
-// The entries of each of the lines first..last at degrees[0], degrees[1], ...; the lines of
-// π⁻¹(first)..π⁻¹(last) when relabelled, whose entries are counted without being relabelled,
-// since a line's count does not depend on how its entries are numbered. The degree pass of the
-// arrays and of gathered lines: once a batch, so one copy out of line serves them all. (The
-// layouts' own counts are inlined into their loops, Lines::count_entries.)
-template <class Family>
-[[gnu::noinline, gnu::flatten]] void count_line_entries(const Family& family,
-                                                        const Relabelling* relabelling,
-                                                        Vertex first, Vertex last,
-                                                        std::uint64_t* degrees) {
-  DegreeCounter counter(degrees);
-  if (relabelling == nullptr) return family.write_lines(first, last, counter);
-  for (Vertex line = first; line <= last; ++line) {
-    const Vertex vertex = relabelling->backward(line);
-    family.write_lines(vertex, vertex, counter);
-  }
-}
-
 // The lines first..last of a family as it numbers them.
 template <class Family>
 struct NaturalLines {
@@ -136,6 +118,21 @@ struct RelabelledLines {
   }
   RelabelledLines sub(Vertex from, Vertex to) const { return {family, relabelling, from, to}; }
 };
+
+// The entries of each of the lines first..last at degrees[0], degrees[1], ...; the lines of
+// π⁻¹(first)..π⁻¹(last) when relabelled, whose entries are counted without being relabelled,
+// since a line's count does not depend on how its entries are numbered. The degree pass of the
+// arrays and of gathered lines: once a batch, so one copy out of line serves them all. (The
+// layouts' own counts are inlined into their loops, Lines::count_entries.)
+template <class Family>
+[[gnu::noinline, gnu::flatten]] void count_line_entries(const Family& family,
+                                                        const Relabelling* relabelling,
+                                                        Vertex first, Vertex last,
+                                                        std::uint64_t* degrees) {
+  if (relabelling == nullptr)
+    return NaturalLines<Family>{family, first, last}.count_entries(degrees);
+  RelabelledLines<Family>{family, *relabelling, first, last}.count_entries(degrees);
+}
 
 // Stores the relabelled entries of whole lines one after the other at entries, and each line's
 // count at degrees, until a line does not fit in the room left. A line is relabelled once it is
