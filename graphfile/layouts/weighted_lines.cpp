@@ -1,0 +1,330 @@
+#include "graphfile/layouts/weighted_lines.hpp"
+
+#include <cmath>
+
+#include "graphfile/layouts/layouts.hpp"
+#include "graphfile/relabelling.hpp"
+
+namespace famgen {
+
+namespace {
+
+constexpr UInt128 kMostSquared = static_cast<UInt128>(1) << 126;
+
+// The least s with s² >= value, for value below 2^126.
+std::uint64_t ceiling_root(UInt128 value) {
+  auto s = static_cast<std::uint64_t>(std::sqrt(static_cast<long double>(value)));
+  const auto square = [](std::uint64_t x) { return static_cast<UInt128>(x) * x; };
+  while (square(s) < value)
+    ++s;
+  while (s > 0 && square(s - 1) >= value)
+    --s;
+  return s;
+}
+
+std::int64_t saturating_product(std::int64_t a, std::int64_t b) {
+  std::int64_t product = 0;
+  return __builtin_mul_overflow(a, b, &product) ? INT64_MAX : product;
+}
+
+// Gathers each line's entries, in the family's numbering, and hands the whole line on.
+template <class Handler>
+class LineCollector final : public VirtualLineSink {
+ public:
+  LineCollector(Vertex first_vertex, Handler& handler) : vertex_(first_vertex), handler_(handler) {}
+  void at(Vertex vertex) { vertex_ = vertex; }
+  void write_neighbour(Vertex neighbour) override { entries_.push_back(neighbour); }
+  void write_neighbour_run(Vertex first, Vertex count) override {
+    for (Vertex v = first; v < first + count; ++v)
+      entries_.push_back(v);
+  }
+  void end_vertex_line() override { pass(); }
+  void write_list_line(const Vertex* neighbours, int count) override {
+    entries_.insert(entries_.end(), neighbours, neighbours + count);
+    pass();
+  }
+  void write_fixed_numbers(const Vertex* numbers, int count) override {
+    entries_.insert(entries_.end(), numbers, numbers + count);
+    pass();
+  }
+
+ private:
+  void pass() {
+    handler_(vertex_++, entries_);
+    entries_.clear();
+  }
+  Vertex vertex_;
+  Handler& handler_;
+  std::vector<Vertex> entries_;
+};
+
+class WeightedSource final : public GraphSource {
+ public:
+  WeightedSource(const GraphSource& base, const VirtualFamily& lines, GraphFacts facts,
+                 const WeightCalculator& weights)
+      : base_(base), lines_(lines), facts_(std::move(facts)), weights_(weights) {}
+  const GraphFacts& facts() const override { return facts_; }
+  std::uint64_t format(const FormatJob& job, ChunkOutput& out) const override {
+    return with_layout(job.format, [&](auto layout) -> std::uint64_t {
+      using Layout = decltype(layout);
+      if constexpr (requires(const WeightedLine& line, SinkBuffer& buffer) {
+                      Layout::write_weighted(line, 0, buffer);
+                    }) {
+        if (Layout::carries_weights(job.section)) return format_weighted<Layout>(job, out);
+      }
+      return base_.format(job, out);
+    });
+  }
+
+ private:
+  template <class Layout>
+  std::uint64_t format_weighted(const FormatJob& job, ChunkOutput& out) const {
+    SinkBuffer buffer(out);
+    std::uint64_t written = 0;
+    std::int64_t vertex_weights[kMostConstraints];
+    std::vector<std::int64_t> edge_weights;
+    std::vector<Vertex> relabelled;
+    Vertex line = job.first;
+    const Relabelling* relabelling = job.relabelling;
+    auto write = [&](Vertex vertex, const std::vector<Vertex>& entries) {
+      const auto count = static_cast<std::int64_t>(entries.size());
+      weights_.vertex_weights(vertex, count, vertex_weights);
+      if (weights_.edges()) {
+        edge_weights.resize(entries.size());
+        for (std::size_t k = 0; k < entries.size(); ++k)
+          edge_weights[k] = weights_.edge_weight(vertex, entries[k]);
+      }
+      const Vertex* numbers = entries.data();
+      if (relabelling != nullptr) {
+        relabelled.resize(entries.size());
+        for (std::size_t k = 0; k < entries.size(); ++k)
+          relabelled[k] = relabelling->forward(entries[k]);
+        numbers = relabelled.data();
+      }
+      const WeightedLine weighted{line++,
+                                  vertex_weights,
+                                  weights_.constraints(),
+                                  numbers,
+                                  weights_.edges() ? edge_weights.data() : nullptr,
+                                  count};
+      written += Layout::write_weighted(weighted, job.section, buffer);
+    };
+    LineCollector collector(job.first, write);
+    if (relabelling == nullptr) {
+      if (job.first <= job.last) lines_.write_lines(job.first, job.last, collector);
+    } else {
+      for (Vertex at = job.first; at <= job.last; ++at) {
+        const Vertex vertex = relabelling->backward(at);
+        collector.at(vertex);
+        lines_.write_lines(vertex, vertex, collector);
+      }
+    }
+    return written;
+  }
+
+  const GraphSource& base_;
+  const VirtualFamily& lines_;
+  GraphFacts facts_;
+  const WeightCalculator& weights_;
+};
+
+}  // namespace
+
+WeightCalculator::WeightCalculator(const WeightRequest& request, const VirtualFamily& lines,
+                                   const GraphFacts& facts)
+    : request_(request), lines_(lines), facts_(facts) {
+  for (int d = 0; d < facts.decimals; ++d)
+    unit_ *= 10;
+  const Vertex vertices = facts.line_count();
+  for (const WeightModel& model : request.vertex) {
+    const bool placed = model.kind == WeightModelKind::kBump && model.centre <= vertices;
+    centres_.push_back(placed ? position_of(model.centre) : Position{});
+  }
+  if (request.edge && request.edge->kind == WeightModelKind::kLength && vertices > 0) {
+    // The bounding box of the drawing, whose diagonal no edge is longer than.
+    std::int64_t low[8];
+    std::int64_t high[8];
+    constexpr Vertex kBatch = 512;
+    std::vector<std::int64_t> batch(static_cast<std::size_t>(kBatch * facts.dimension));
+    for (Vertex first = 1; first <= vertices; first += kBatch) {
+      const Vertex last = std::min(vertices, first + kBatch - 1);
+      lines.list_positions(first, last, batch.data());
+      for (Vertex v = first; v <= last; ++v) {
+        const std::int64_t* point = batch.data() + (v - first) * facts.dimension;
+        for (int a = 0; a < facts.dimension; ++a) {
+          low[a] = v == 1 ? point[a] : std::min(low[a], point[a]);
+          high[a] = v == 1 ? point[a] : std::max(high[a], point[a]);
+        }
+      }
+    }
+    for (int a = 0; a < facts.dimension; ++a) {
+      const auto side = static_cast<UInt128>(static_cast<Int128>(high[a]) - low[a]);
+      widest_ += side * side;
+    }
+  }
+}
+
+WeightCalculator::Position WeightCalculator::position_of(Vertex v) const {
+  Position position{};
+  lines_.list_positions(v, v, position.coordinates);
+  return position;
+}
+
+UInt128 WeightCalculator::squared_distance(const Position& a, const Position& b) const {
+  UInt128 sum = 0;
+  for (int k = 0; k < facts_.dimension; ++k) {
+    const Int128 difference = static_cast<Int128>(a.coordinates[k]) - b.coordinates[k];
+    sum += static_cast<UInt128>(difference * difference);
+  }
+  return sum;
+}
+
+// The length times the scale, rounded up: the least k with k·unit >= scale·√squared, where
+// squared is in units of 10^-2·decimals; at least 1.
+std::int64_t WeightCalculator::length_weight(UInt128 squared) const {
+  const auto scale = static_cast<UInt128>(request_.edge->scale);
+  if (squared != 0 && scale * scale > kMostSquared / squared) return INT64_MAX;
+  const std::uint64_t root = ceiling_root(scale * scale * squared);
+  const auto unit = static_cast<std::uint64_t>(unit_);
+  return std::max<std::int64_t>(1, static_cast<std::int64_t>((root + unit - 1) / unit));
+}
+
+std::int64_t WeightCalculator::model_weight(const WeightModel& model, std::uint64_t stream,
+                                            Vertex v, std::int64_t degree) const {
+  switch (model.kind) {
+    case WeightModelKind::kUniform:
+      return random_between(model.low, model.high, request_.seed, stream,
+                            static_cast<std::uint64_t>(v), 0);
+    case WeightModelKind::kConstant:
+      return model.low;
+    case WeightModelKind::kDegree:
+      return degree;
+    case WeightModelKind::kBump: {
+      // 1 + ⌊(PEAK − 1)·R² / (R² + d²)⌋: PEAK at the centre, halfway down at distance R, 1 far
+      // away. Both terms are halved alike until their sum fits 64 bits, so that the product
+      // fits 128: the same integers on every machine.
+      const Position& centre = centres_[stream - 1];
+      UInt128 near = static_cast<UInt128>(model.radius) * unit_;
+      near *= near;
+      UInt128 far = squared_distance(position_of(v), centre);
+      while (near + far >= (static_cast<UInt128>(1) << 63)) {
+        near >>= 1;
+        far >>= 1;
+      }
+      const auto rise = static_cast<UInt128>(model.high - 1);
+      if (near + far == 0) return model.high;
+      return 1 + static_cast<std::int64_t>(rise * near / (near + far));
+    }
+    case WeightModelKind::kLength:
+    case WeightModelKind::kAxes:
+      break;  // of edges alone
+  }
+  return 0;
+}
+
+void WeightCalculator::vertex_weights(Vertex v, std::int64_t degree, std::int64_t* weights) const {
+  for (std::size_t c = 0; c < request_.vertex.size(); ++c)
+    weights[c] = model_weight(request_.vertex[c], 1 + c, v, degree);
+}
+
+std::int64_t WeightCalculator::edge_weight(Vertex u, Vertex w) const {
+  const WeightModel& model = *request_.edge;
+  switch (model.kind) {
+    case WeightModelKind::kUniform:
+      return random_between(model.low, model.high, request_.seed, kEdgeWeightStream,
+                            static_cast<std::uint64_t>(std::min(u, w)),
+                            static_cast<std::uint64_t>(std::max(u, w)));
+    case WeightModelKind::kLength:
+      return length_weight(squared_distance(position_of(u), position_of(w)));
+    case WeightModelKind::kAxes: {
+      // The largest weight of the axes the edge moves along (a box stencil's diagonals move
+      // along several); the least of all for an edge that moves along none.
+      const Position a = position_of(u);
+      const Position b = position_of(w);
+      std::int64_t weight = 0;
+      for (int k = 0; k < facts_.dimension; ++k) {
+        if (a.coordinates[k] != b.coordinates[k]) {
+          weight = std::max(weight, model.axes[static_cast<std::size_t>(k)]);
+        }
+      }
+      if (weight == 0) weight = *std::min_element(model.axes.begin(), model.axes.end());
+      return weight;
+    }
+    case WeightModelKind::kConstant:
+    case WeightModelKind::kDegree:
+    case WeightModelKind::kBump:
+      break;
+  }
+  return model.low;
+}
+
+std::int64_t WeightCalculator::largest(const WeightModel& model) const {
+  switch (model.kind) {
+    case WeightModelKind::kUniform:
+    case WeightModelKind::kConstant:
+    case WeightModelKind::kBump:
+      return model.high;
+    case WeightModelKind::kDegree:
+      return std::max<std::int64_t>(0, facts_.counts.arcs);
+    case WeightModelKind::kLength:
+      return length_weight(widest_);
+    case WeightModelKind::kAxes:
+      return *std::max_element(model.axes.begin(), model.axes.end());
+  }
+  return 0;
+}
+
+std::optional<std::string> WeightCalculator::refusal() const {
+  const Vertex vertices = facts_.line_count();
+  const std::int64_t arcs = std::max<std::int64_t>(0, facts_.counts.arcs);
+  // A graph whose figures fit 32 bits is read by programs whose integers may be of 32 bits
+  // (METIS's idx_t as most builds make it): its weights must add up within them too.
+  const bool narrow = vertices <= INT32_MAX && arcs <= INT32_MAX;
+  const std::int64_t limit = narrow ? INT32_MAX : INT64_MAX;
+  const std::string integers = narrow ? "32-bit" : "64-bit";
+  for (const WeightModel& model : request_.vertex) {
+    if (model.kind == WeightModelKind::kBump && model.centre > vertices) {
+      return "-vertex-weights " + model.text + " centres on vertex " +
+             std::to_string(model.centre) + ", past the graph's " + std::to_string(vertices);
+    }
+    const std::int64_t total = model.kind == WeightModelKind::kDegree
+                                   ? arcs
+                                   : saturating_product(largest(model), vertices);
+    if (total > limit) {
+      return "-vertex-weights " + model.text + " may add up to " +
+             (total == INT64_MAX ? "more than " + std::to_string(limit) : std::to_string(total)) +
+             " on this graph, past the " + integers + " integers its readers sum weights in";
+    }
+  }
+  if (const std::optional<WeightModel>& model = request_.edge) {
+    if (model->kind == WeightModelKind::kAxes &&
+        model->axes.size() != static_cast<std::size_t>(facts_.dimension)) {
+      return "-edge-weights " + model->text + " gives " + std::to_string(model->axes.size()) +
+             " axis weights for a mesh of " + std::to_string(facts_.dimension) + " axes";
+    }
+    const std::int64_t most = largest(*model);
+    const std::int64_t total = saturating_product(most, arcs);
+    if (most > limit || total > limit) {
+      return "-edge-weights " + model->text + " may add up to " +
+             (total == INT64_MAX ? "more than " + std::to_string(limit) : std::to_string(total)) +
+             " on this graph, past the " + integers + " integers its readers sum weights in";
+    }
+  }
+  return std::nullopt;
+}
+
+Outcome write_weighted(const GraphSource& base, const VirtualFamily& lines,
+                       const WeightRequest& request, const GraphDestination& destination) {
+  GraphFacts facts = base.facts();
+  facts.weights = request.facts();
+  // Weights need a counts line to say they are there: a family without one gets one.
+  if (!facts.has_heading) {
+    facts.has_heading = true;
+    facts.comment_line = "% " + facts.title + "\n";
+  }
+  const WeightCalculator weights(request, lines, facts);
+  if (std::optional<std::string> why = weights.refusal()) return refused(*why);
+  return destination.write(WeightedSource(base, lines, std::move(facts), weights));
+}
+
+}  // namespace famgen
