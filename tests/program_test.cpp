@@ -114,7 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
         refused_as({"--fromat", "parhip"},
                    "famgen: unknown option '--fromat' (did you mean -format?)"),
         refused_as({"-s"},
-                   "famgen: unknown option '-s' (did you mean -size, -simple or -stencil?)"),
+                   "famgen: unknown option '-s' (did you mean -size, -simple, -stencil or "
+                   "-seed?)"),
+        refused_as({"-vertex-weight", "degree"},
+                   "famgen: unknown option '-vertex-weight' (did you mean -vertex-weights?)"),
         refused_as({"-p", "7"},
                    "famgen: unknown option '-p' (did you mean -permute, -progress or "
                    "-periodic?)"),
