@@ -70,32 +70,38 @@ inline std::uint64_t mix64(std::uint64_t z) {
   return z ^ (z >> 31);
 }
 
-// What a random number is for: the vertex weights of constraint c use stream 1 + c.
+// What a random number is for: the vertex weights of constraint c use stream 1 + c, the edge
+// weights this one.
 inline constexpr std::uint64_t kEdgeWeightStream = 0x65646765;  // "edge"
 
-// The attempt-th 64-bit word for (seed, stream, a, b).
-inline std::uint64_t random_word(std::uint64_t seed, std::uint64_t stream, std::uint64_t a,
-                                 std::uint64_t b, std::uint64_t attempt) {
-  return mix64(mix64(mix64(mix64(seed ^ mix64(stream)) ^ a) ^ b) + attempt);
+// The key of one stream of random numbers under a seed: mixed once, when a model is set up.
+inline std::uint64_t stream_key(std::uint64_t seed, std::uint64_t stream) {
+  return mix64(mix64(seed) ^ stream);
 }
 
-// A whole number from low to high inclusive, each equally likely: Lemire's multiply-and-shift
-// ("Fast random integer generation in an interval", 2019), a word drawn again (the next
-// attempt) when it falls in the few that would favour some values.
-inline std::int64_t random_between(std::int64_t low, std::int64_t high, std::uint64_t seed,
-                                   std::uint64_t stream, std::uint64_t a, std::uint64_t b) {
+// The 64-bit word for (key, a, b): the two numbers mixed in one after the other, two mixes a
+// word. Draws after the first (attempt 1, 2, ...) mix the word again with the attempt added.
+inline std::uint64_t random_word(std::uint64_t key, std::uint64_t a, std::uint64_t b,
+                                 std::uint64_t attempt = 0) {
+  const std::uint64_t word = mix64(mix64(key ^ a) ^ b);
+  return attempt == 0 ? word : mix64(word + attempt * 0x9e3779b97f4a7c15);
+}
+
+// A whole number from low to high inclusive, each equally likely, for (key, a, b): Lemire's
+// multiply-and-shift ("Fast random integer generation in an interval", 2019), a word drawn again
+// (the next attempt) when it falls in the few that would favour some values.
+inline std::int64_t random_between(std::int64_t low, std::int64_t high, std::uint64_t key,
+                                   std::uint64_t a, std::uint64_t b) {
   const std::uint64_t range =
       static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
-  if (range == 0) {  // low..high spans every 64-bit word
-    return static_cast<std::int64_t>(random_word(seed, stream, a, b, 0));
+  if (range == 0) return static_cast<std::int64_t>(random_word(key, a, b));  // every 64-bit word
+  UInt128 product = static_cast<UInt128>(random_word(key, a, b)) * range;
+  if (static_cast<std::uint64_t>(product) < range) {  // maybe among the few: look closer
+    const std::uint64_t threshold = (0 - range) % range;
+    for (std::uint64_t attempt = 1; static_cast<std::uint64_t>(product) < threshold; ++attempt)
+      product = static_cast<UInt128>(random_word(key, a, b, attempt)) * range;
   }
-  const std::uint64_t threshold = (0 - range) % range;
-  for (std::uint64_t attempt = 0;; ++attempt) {
-    const UInt128 product = static_cast<UInt128>(random_word(seed, stream, a, b, attempt)) * range;
-    if (static_cast<std::uint64_t>(product) >= threshold) {
-      return low + static_cast<std::int64_t>(product >> 64);
-    }
-  }
+  return low + static_cast<std::int64_t>(product >> 64);
 }
 
 }  // namespace famgen

@@ -132,11 +132,16 @@ class WeightedSource final : public GraphSource {
 
 WeightCalculator::WeightCalculator(const WeightRequest& request, const VirtualFamily& lines,
                                    const GraphFacts& facts)
-    : request_(request), lines_(lines), facts_(facts) {
+    : request_(request),
+      lines_(lines),
+      facts_(facts),
+      edge_key_(stream_key(request.seed, kEdgeWeightStream)) {
   for (int d = 0; d < facts.decimals; ++d)
     unit_ *= 10;
   const Vertex vertices = facts.line_count();
-  for (const WeightModel& model : request.vertex) {
+  for (std::size_t c = 0; c < request.vertex.size(); ++c) {
+    const WeightModel& model = request.vertex[c];
+    keys_.push_back(stream_key(request.seed, 1 + c));
     const bool placed = model.kind == WeightModelKind::kBump && model.centre <= vertices;
     centres_.push_back(placed ? position_of(model.centre) : Position{});
   }
@@ -193,8 +198,8 @@ std::int64_t WeightCalculator::model_weight(const WeightModel& model, std::uint6
                                             Vertex v, std::int64_t degree) const {
   switch (model.kind) {
     case WeightModelKind::kUniform:
-      return random_between(model.low, model.high, request_.seed, stream,
-                            static_cast<std::uint64_t>(v), 0);
+      return random_between(model.low, model.high, keys_[stream - 1], static_cast<std::uint64_t>(v),
+                            0);
     case WeightModelKind::kConstant:
       return model.low;
     case WeightModelKind::kDegree:
@@ -231,7 +236,7 @@ std::int64_t WeightCalculator::edge_weight(Vertex u, Vertex w) const {
   const WeightModel& model = *request_.edge;
   switch (model.kind) {
     case WeightModelKind::kUniform:
-      return random_between(model.low, model.high, request_.seed, kEdgeWeightStream,
+      return random_between(model.low, model.high, edge_key_,
                             static_cast<std::uint64_t>(std::min(u, w)),
                             static_cast<std::uint64_t>(std::max(u, w)));
     case WeightModelKind::kLength:

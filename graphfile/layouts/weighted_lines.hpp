@@ -48,9 +48,11 @@ class WeightCalculator {
   const WeightRequest& request_;
   const VirtualFamily& lines_;
   GraphFacts facts_;
-  std::int64_t unit_ = 1;          // 10^decimals: a position unit in the positions' integers
-  std::vector<Position> centres_;  // of each vertex model, its bump's centre
-  UInt128 widest_ = 0;             // the squared diagonal of the drawing's bounding box
+  std::int64_t unit_ = 1;            // 10^decimals: a position unit in the positions' integers
+  std::vector<Position> centres_;    // of each vertex model, its bump's centre
+  std::vector<std::uint64_t> keys_;  // of each vertex model, its random numbers' stream
+  std::uint64_t edge_key_;
+  UInt128 widest_ = 0;  // the squared diagonal of the drawing's bounding box
 };
 
 }  // namespace famgen
