@@ -177,6 +177,8 @@ class GraphSource {
   virtual std::uint64_t format(const FormatJob& job, ChunkOutput& out) const = 0;
 };
 
+class VirtualFamily;  // virtual_family.hpp
+
 // A graph as the library's arrays see it (output/arrays.hpp): its facts and the numbers of any
 // job. Apart from GraphSource, so that the command line, which writes no arrays, compiles none.
 class ArraySource {
@@ -192,6 +194,9 @@ class ArraySource {
   // The positions of the job's lines' vertices, GraphFacts::dimension coordinates each, in
   // units (not in units of 10^-decimals).
   virtual void list_positions(const ArrayJob& job, double* coordinates) const = 0;
+  // The family's lines and positions in its own numbering, through virtual calls: what the
+  // weights are worked out from.
+  virtual const VirtualFamily& lines() const = 0;
 };
 
 // Where a run's outputs go: files, standard output, memory, or one file from many processes.

@@ -147,15 +147,20 @@ std::optional<Outcome> request_failure(const FamilyRequest& request) {
   return std::nullopt;
 }
 
-Outcome write_request(const FamilyRequest& request, const GraphDestination& destination,
-                      bool simple) {
-  if (std::optional<Outcome> failure = request_failure(request)) return std::move(*failure);
+WeightRequest drawn_weights(const FamilyRequest& request) {
   // The mesh draws its axes from the last to the first: its axis weights, given in the order of
   // its sizes, go the same way.
   WeightRequest weights = request.weights;
   if (weights.edge && weights.edge->kind == WeightModelKind::kAxes) {
     std::reverse(weights.edge->axes.begin(), weights.edge->axes.end());
   }
+  return weights;
+}
+
+Outcome write_request(const FamilyRequest& request, const GraphDestination& destination,
+                      bool simple) {
+  if (std::optional<Outcome> failure = request_failure(request)) return std::move(*failure);
+  const WeightRequest weights = drawn_weights(request);
   return make_family(request, write_to(destination, simple, &weights));
 }
 

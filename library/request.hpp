@@ -51,6 +51,10 @@ WriteOptions file_outputs(const std::string& out, Format format, const std::stri
 // the first that fails; nothing when all pass. request names a family (not GRAPH_NONE).
 std::optional<Outcome> request_failure(const FamilyRequest& request);
 
+// The weights the request asks for, as the family's positions take them (the mesh's axis
+// weights in the order it draws its axes).
+WeightRequest drawn_weights(const FamilyRequest& request);
+
 // The checks, then the family: refused when it cannot be had (figures past 64 bits) or cannot
 // build what its lines read, otherwise handed to the destination, without its self-loops and
 // repeated neighbours when simple.

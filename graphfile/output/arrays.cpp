@@ -11,8 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include "graphfile/layouts/weighted_lines.hpp"
 #include "graphfile/output/graph_file.hpp"
 #include "graphfile/relabelling.hpp"
+#include "graphfile/weights.hpp"
 
 namespace famgen {
 
@@ -185,6 +187,69 @@ Outcome fill_adjacency(const Filling& filling, bool whole) {
   return {};
 }
 
+// The weights of the lines that xadj and adjncy hold, job by job: each line's vertex weights
+// at vwgt, each entry's edge weight at adjwgt beside it, of the vertices and edges in the
+// family's own numbering, whatever numbering the arrays are in.
+template <class Index>
+void fill_weights(const Filling& filling, const WeightCalculator& weights) {
+  const auto* const xadj = static_cast<const Index*>(filling.arrays.xadj.get());
+  const auto* const adjncy = static_cast<const Index*>(filling.arrays.adjncy.get());
+  auto* const vwgt = static_cast<Index*>(filling.arrays.vwgt.get());
+  auto* const adjwgt = static_cast<Index*>(filling.arrays.adjwgt.get());
+  const auto constraints = static_cast<std::size_t>(weights.constraints());
+  for_each_job(filling.jobs.count(), filling.request.threads, [&](std::uint64_t index) {
+    const ArrayJob job = filling.jobs.job(index);
+    const std::size_t offset = filling.jobs.offset(job);
+    const Relabelling* const relabelling = job.relabelling;
+    std::int64_t vertex_weights[kMostConstraints];
+    for (Vertex k = 0; k <= job.last - job.first; ++k) {
+      const Vertex line = job.first + k;
+      const Vertex vertex = relabelling != nullptr ? relabelling->backward(line) : line;
+      const std::size_t at = offset + static_cast<std::size_t>(k);
+      const auto begin = static_cast<std::size_t>(xadj[at]);
+      const auto end = static_cast<std::size_t>(xadj[at + 1]);
+      if (vwgt != nullptr) {
+        weights.vertex_weights(vertex, static_cast<std::int64_t>(end - begin), vertex_weights);
+        for (std::size_t c = 0; c < constraints; ++c)
+          vwgt[at * constraints + c] = static_cast<Index>(vertex_weights[c]);
+      }
+      if (adjwgt == nullptr) continue;
+      for (std::size_t j = begin; j < end; ++j) {
+        const Vertex entry = static_cast<Vertex>(adjncy[j]) + 1;
+        const Vertex neighbour = relabelling != nullptr ? relabelling->backward(entry) : entry;
+        adjwgt[j] = static_cast<Index>(weights.edge_weight(vertex, neighbour));
+      }
+    }
+  });
+}
+
+// The weight arrays, once xadj and adjncy are filled.
+template <class Index>
+Outcome add_weights(const Filling& filling, const WeightCalculator& weights) {
+  GraphArrays& arrays = filling.arrays;
+  const auto lines = static_cast<std::uint64_t>(arrays.last - arrays.first);
+  const std::uint64_t vwgt_bytes = saturating_multiply(
+      saturating_multiply(lines, static_cast<std::uint64_t>(weights.constraints())), sizeof(Index));
+  const std::uint64_t adjwgt_bytes =
+      weights.edges()
+          ? saturating_multiply(static_cast<std::uint64_t>(arrays.entries), sizeof(Index))
+          : 0;
+  const std::uint64_t need = saturating_add(vwgt_bytes, adjwgt_bytes);
+  const std::uint64_t available = available_memory();
+  if (need > available) return out_of_memory(arrays, need, available);
+  arrays.constraints = weights.constraints();
+  if (vwgt_bytes > 0) {
+    arrays.vwgt = allocate(vwgt_bytes);
+    if (!arrays.vwgt) return out_of_memory(arrays, need, available_memory());
+  }
+  if (adjwgt_bytes > 0) {
+    arrays.adjwgt = allocate(adjwgt_bytes);
+    if (!arrays.adjwgt) return out_of_memory(arrays, need, available_memory());
+  }
+  fill_weights<Index>(filling, weights);
+  return {};
+}
+
 // A number from a file of the system, or nothing.
 std::optional<std::uint64_t> read_number(const char* path) {
   std::ifstream file(path);
@@ -246,6 +311,19 @@ Outcome ArrayDestination::fill(const ArraySource& source) const {
     }
   }
 
+  // Weights that do not fit the graph, or whose sums pass the indices, are refused first.
+  GraphFacts weighed = facts;
+  const WeightRequest* const weight_request =
+      request_.adjacency && request_.weights != nullptr && request_.weights->any()
+          ? request_.weights
+          : nullptr;
+  if (weight_request != nullptr) weighed.weights = weight_request->facts();
+  std::optional<WeightCalculator> weights;
+  if (weight_request != nullptr) {
+    weights.emplace(*weight_request, source.lines(), weighed);
+    if (std::optional<std::string> why = weights->refusal()) return refused(*why);
+  }
+
   // Every array's size, weighed against the memory before any is allocated.
   const auto lines = static_cast<std::uint64_t>(last - first);
   const std::uint64_t index_bytes = wide ? 8 : 4;
@@ -261,8 +339,15 @@ Outcome ArrayDestination::fill(const ArraySource& source) const {
       request_.adjacency && whole
           ? static_cast<std::uint64_t>(std::max<std::int64_t>(0, facts.counts.arcs))
           : 0;
-  const std::uint64_t need = saturating_add(saturating_add(xadj_bytes, positions_bytes),
-                                            saturating_multiply(known_entries, index_bytes));
+  // The weights: a number a constraint a line, and one an entry.
+  const std::uint64_t weight_words =
+      weights ? saturating_add(
+                    saturating_multiply(lines, static_cast<std::uint64_t>(weights->constraints())),
+                    weights->edges() ? known_entries : 0)
+              : 0;
+  const std::uint64_t need =
+      saturating_add(saturating_add(xadj_bytes, positions_bytes),
+                     saturating_multiply(saturating_add(known_entries, weight_words), index_bytes));
   const std::uint64_t available = available_memory();
   if (need > available) return out_of_memory(arrays, need, available);
   if (request_.adjacency) {
@@ -286,8 +371,11 @@ Outcome ArrayDestination::fill(const ArraySource& source) const {
     fill_positions(filling);
     return {};
   }
-  return wide ? fill_adjacency<std::int64_t>(filling, whole)
-              : fill_adjacency<std::int32_t>(filling, whole);
+  Outcome outcome = wide ? fill_adjacency<std::int64_t>(filling, whole)
+                         : fill_adjacency<std::int32_t>(filling, whole);
+  if (outcome.status != kStatusWritten || !weights) return outcome;
+  return wide ? add_weights<std::int64_t>(filling, *weights)
+              : add_weights<std::int32_t>(filling, *weights);
 }
 
 }  // namespace famgen
