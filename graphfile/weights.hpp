@@ -79,29 +79,43 @@ inline std::uint64_t stream_key(std::uint64_t seed, std::uint64_t stream) {
   return mix64(mix64(seed) ^ stream);
 }
 
-// The 64-bit word for (key, a, b): the two numbers mixed in one after the other, two mixes a
-// word. Draws after the first (attempt 1, 2, ...) mix the word again with the attempt added.
+// The 64-bit word for (key, a, b): one mix of a point of a two-dimensional Weyl sequence, a
+// step of the golden ratio's word along a and of another odd constant's along b. With b = 0 it
+// is SplitMix64's own output a + 1 from the state key. Draws after the first (attempt 1, 2, ...)
+// mix the word again with the attempt added.
 inline std::uint64_t random_word(std::uint64_t key, std::uint64_t a, std::uint64_t b,
                                  std::uint64_t attempt = 0) {
-  const std::uint64_t word = mix64(mix64(key ^ a) ^ b);
-  return attempt == 0 ? word : mix64(word + attempt * 0x9e3779b97f4a7c15);
+  constexpr std::uint64_t kStepA = 0x9e3779b97f4a7c15;  // 2^64 / φ, odd
+  constexpr std::uint64_t kStepB = 0xd1b54a32d192ed03;  // odd, far from kStepA's multiples
+  const std::uint64_t word = mix64(key + a * kStepA + b * kStepB);
+  return attempt == 0 ? word : mix64(word + attempt * kStepA);
 }
 
-// A whole number from low to high inclusive, each equally likely, for (key, a, b): Lemire's
-// multiply-and-shift ("Fast random integer generation in an interval", 2019), a word drawn again
-// (the next attempt) when it falls in the few that would favour some values.
-inline std::int64_t random_between(std::int64_t low, std::int64_t high, std::uint64_t key,
-                                   std::uint64_t a, std::uint64_t b) {
-  const std::uint64_t range =
-      static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
-  if (range == 0) return static_cast<std::int64_t>(random_word(key, a, b));  // every 64-bit word
-  UInt128 product = static_cast<UInt128>(random_word(key, a, b)) * range;
-  if (static_cast<std::uint64_t>(product) < range) {  // maybe among the few: look closer
-    const std::uint64_t threshold = (0 - range) % range;
-    for (std::uint64_t attempt = 1; static_cast<std::uint64_t>(product) < threshold; ++attempt)
-      product = static_cast<UInt128>(random_word(key, a, b, attempt)) * range;
+// Whole numbers from low to high inclusive, each equally likely: Lemire's multiply-and-shift
+// ("Fast random integer generation in an interval", 2019), a word drawn again (the next
+// attempt) when it falls among the few that would favour some values. The range and that
+// threshold are worked out once, so that a draw is a mix, a multiplication and a comparison.
+class UniformDraw {
+ public:
+  UniformDraw(std::int64_t low, std::int64_t high)
+      : low_(low),
+        range_(static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1),
+        threshold_(range_ == 0 ? 0 : (0 - range_) % range_) {}
+  // The number for (key, a, b).
+  std::int64_t operator()(std::uint64_t key, std::uint64_t a, std::uint64_t b) const {
+    if (range_ == 0) return static_cast<std::int64_t>(random_word(key, a, b));  // every word
+    UInt128 product = static_cast<UInt128>(random_word(key, a, b)) * range_;
+    for (std::uint64_t attempt = 1; static_cast<std::uint64_t>(product) < threshold_; ++attempt)
+      [[unlikely]] {
+        product = static_cast<UInt128>(random_word(key, a, b, attempt)) * range_;
+      }
+    return low_ + static_cast<std::int64_t>(product >> 64);
   }
-  return low + static_cast<std::int64_t>(product >> 64);
-}
+
+ private:
+  std::int64_t low_;
+  std::uint64_t range_;  // 0: all 2^64 words
+  std::uint64_t threshold_;
+};
 
 }  // namespace famgen

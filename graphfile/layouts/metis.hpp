@@ -118,7 +118,7 @@ struct MetisLayout : LayoutDefaults {
     for (int c = 0; c < line.constraints; ++c)
       tokens.number(static_cast<std::uint64_t>(line.vertex_weights[c]));
     for (std::int64_t k = 0; k < line.count; ++k) {
-      tokens.before_entry(k);
+      tokens.before_entry();
       tokens.number(static_cast<std::uint64_t>(line.entries[k]));
       if (line.edge_weights != nullptr)
         tokens.number(static_cast<std::uint64_t>(line.edge_weights[k]));

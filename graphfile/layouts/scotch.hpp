@@ -50,7 +50,7 @@ struct ScotchLayout : LayoutDefaults {
     if (line.constraints > 0) tokens.number(static_cast<std::uint64_t>(line.vertex_weights[0]));
     tokens.number(static_cast<std::uint64_t>(line.count));
     for (std::int64_t k = 0; k < line.count; ++k) {
-      tokens.before_entry(k);
+      tokens.before_entry();
       if (line.edge_weights != nullptr)
         tokens.number(static_cast<std::uint64_t>(line.edge_weights[k]));
       tokens.number(static_cast<std::uint64_t>(line.entries[k]));

@@ -33,9 +33,10 @@ class TokenLine {
     first_ = false;
     cursor_ = decimal::write_unsigned(cursor_, value);
   }
-  // Before entry k of a line.
-  void before_entry(std::int64_t k) {
-    if (k % kEntriesPerCheck == 0 && k > 0) {
+  // Before each entry of a line.
+  void before_entry() {
+    if (--until_check_ == 0) [[unlikely]] {
+      until_check_ = kEntriesPerCheck;
       buffer_.commit(cursor_);
       cursor_ = buffer_.reserve();
     }
@@ -53,6 +54,7 @@ class TokenLine {
   SinkBuffer& buffer_;
   char* cursor_;
   bool first_ = true;
+  std::int64_t until_check_ = kEntriesPerCheck + 1;  // the first entry's room was reserved
 };
 
 }  // namespace famgen

@@ -27,7 +27,8 @@ std::int64_t saturating_product(std::int64_t a, std::int64_t b) {
   return __builtin_mul_overflow(a, b, &product) ? INT64_MAX : product;
 }
 
-// Gathers each line's entries, in the family's numbering, and hands the whole line on.
+// Hands each line's entries on, in the family's numbering: a whole list or fixed line as the
+// family gives it, a line given entry by entry once it ends.
 template <class Handler>
 class LineCollector final : public VirtualLineSink {
  public:
@@ -38,21 +39,18 @@ class LineCollector final : public VirtualLineSink {
     for (Vertex v = first; v < first + count; ++v)
       entries_.push_back(v);
   }
-  void end_vertex_line() override { pass(); }
+  void end_vertex_line() override {
+    handler_(vertex_++, entries_.data(), static_cast<std::int64_t>(entries_.size()));
+    entries_.clear();
+  }
   void write_list_line(const Vertex* neighbours, int count) override {
-    entries_.insert(entries_.end(), neighbours, neighbours + count);
-    pass();
+    handler_(vertex_++, neighbours, count);
   }
   void write_fixed_numbers(const Vertex* numbers, int count) override {
-    entries_.insert(entries_.end(), numbers, numbers + count);
-    pass();
+    handler_(vertex_++, numbers, count);
   }
 
  private:
-  void pass() {
-    handler_(vertex_++, entries_);
-    entries_.clear();
-  }
   Vertex vertex_;
   Handler& handler_;
   std::vector<Vertex> entries_;
@@ -86,18 +84,18 @@ class WeightedSource final : public GraphSource {
     std::vector<Vertex> relabelled;
     Vertex line = job.first;
     const Relabelling* relabelling = job.relabelling;
-    auto write = [&](Vertex vertex, const std::vector<Vertex>& entries) {
-      const auto count = static_cast<std::int64_t>(entries.size());
+    const bool edges = weights_.edges();
+    auto write = [&](Vertex vertex, const Vertex* entries, std::int64_t count) {
+      const auto size = static_cast<std::size_t>(count);
       weights_.vertex_weights(vertex, count, vertex_weights);
-      if (weights_.edges()) {
-        edge_weights.resize(entries.size());
-        for (std::size_t k = 0; k < entries.size(); ++k)
-          edge_weights[k] = weights_.edge_weight(vertex, entries[k]);
+      if (edges) {
+        if (edge_weights.size() < size) edge_weights.resize(size);
+        weights_.edge_weights(vertex, entries, count, edge_weights.data());
       }
-      const Vertex* numbers = entries.data();
+      const Vertex* numbers = entries;
       if (relabelling != nullptr) {
-        relabelled.resize(entries.size());
-        for (std::size_t k = 0; k < entries.size(); ++k)
+        if (relabelled.size() < size) relabelled.resize(size);
+        for (std::size_t k = 0; k < size; ++k)
           relabelled[k] = relabelling->forward(entries[k]);
         numbers = relabelled.data();
       }
@@ -105,7 +103,7 @@ class WeightedSource final : public GraphSource {
                                   vertex_weights,
                                   weights_.constraints(),
                                   numbers,
-                                  weights_.edges() ? edge_weights.data() : nullptr,
+                                  edges ? edge_weights.data() : nullptr,
                                   count};
       written += Layout::write_weighted(weighted, job.section, buffer);
     };
@@ -135,13 +133,15 @@ WeightCalculator::WeightCalculator(const WeightRequest& request, const VirtualFa
     : request_(request),
       lines_(lines),
       facts_(facts),
-      edge_key_(stream_key(request.seed, kEdgeWeightStream)) {
+      edge_key_(stream_key(request.seed, kEdgeWeightStream)),
+      edge_draw_(request.edge ? request.edge->low : 1, request.edge ? request.edge->high : 1) {
   for (int d = 0; d < facts.decimals; ++d)
     unit_ *= 10;
   const Vertex vertices = facts.line_count();
   for (std::size_t c = 0; c < request.vertex.size(); ++c) {
     const WeightModel& model = request.vertex[c];
     keys_.push_back(stream_key(request.seed, 1 + c));
+    draws_.emplace_back(model.low, model.high);
     const bool placed = model.kind == WeightModelKind::kBump && model.centre <= vertices;
     centres_.push_back(placed ? position_of(model.centre) : Position{});
   }
@@ -198,8 +198,7 @@ std::int64_t WeightCalculator::model_weight(const WeightModel& model, std::uint6
                                             Vertex v, std::int64_t degree) const {
   switch (model.kind) {
     case WeightModelKind::kUniform:
-      return random_between(model.low, model.high, keys_[stream - 1], static_cast<std::uint64_t>(v),
-                            0);
+      return draws_[stream - 1](keys_[stream - 1], static_cast<std::uint64_t>(v), 0);
     case WeightModelKind::kConstant:
       return model.low;
     case WeightModelKind::kDegree:
@@ -236,9 +235,8 @@ std::int64_t WeightCalculator::edge_weight(Vertex u, Vertex w) const {
   const WeightModel& model = *request_.edge;
   switch (model.kind) {
     case WeightModelKind::kUniform:
-      return random_between(model.low, model.high, edge_key_,
-                            static_cast<std::uint64_t>(std::min(u, w)),
-                            static_cast<std::uint64_t>(std::max(u, w)));
+      return edge_draw_(edge_key_, static_cast<std::uint64_t>(std::min(u, w)),
+                        static_cast<std::uint64_t>(std::max(u, w)));
     case WeightModelKind::kLength:
       return length_weight(squared_distance(position_of(u), position_of(w)));
     case WeightModelKind::kAxes: {
@@ -261,6 +259,63 @@ std::int64_t WeightCalculator::edge_weight(Vertex u, Vertex w) const {
       break;
   }
   return model.low;
+}
+
+void WeightCalculator::vertex_weights(const Vertex* vertices, const std::int64_t* degrees,
+                                      std::int64_t count, std::int64_t* weights) const {
+  const std::size_t constraints = request_.vertex.size();
+  for (std::size_t c = 0; c < constraints; ++c) {
+    const WeightModel& model = request_.vertex[c];
+    if (model.kind == WeightModelKind::kUniform) {
+      const UniformDraw draw = draws_[c];
+      const std::uint64_t key = keys_[c];
+      for (std::int64_t k = 0; k < count; ++k)
+        weights[k * constraints + c] = draw(key, static_cast<std::uint64_t>(vertices[k]), 0);
+    } else {
+      for (std::int64_t k = 0; k < count; ++k)
+        weights[k * constraints + c] = model_weight(model, 1 + c, vertices[k], degrees[k]);
+    }
+  }
+}
+
+void WeightCalculator::edge_weights(const Vertex* ends, const Vertex* others, std::int64_t count,
+                                    std::int64_t* weights) const {
+  const WeightModel& model = *request_.edge;
+  if (model.kind == WeightModelKind::kUniform) {
+    const UniformDraw draw = edge_draw_;
+    const std::uint64_t key = edge_key_;
+    for (std::int64_t k = 0; k < count; ++k) {
+      const auto a = static_cast<std::uint64_t>(ends[k]);
+      const auto b = static_cast<std::uint64_t>(others[k]);
+      weights[k] = draw(key, std::min(a, b), std::max(a, b));
+    }
+    return;
+  }
+  for (std::int64_t k = 0; k < count; ++k)
+    weights[k] = edge_weight(ends[k], others[k]);
+}
+
+void WeightCalculator::edge_weights(Vertex v, const Vertex* entries, std::int64_t count,
+                                    std::int64_t* weights) const {
+  const WeightModel& model = *request_.edge;
+  switch (model.kind) {
+    case WeightModelKind::kUniform: {
+      const UniformDraw draw = edge_draw_;
+      const std::uint64_t key = edge_key_;
+      const auto a = static_cast<std::uint64_t>(v);
+      for (std::int64_t k = 0; k < count; ++k) {
+        const auto b = static_cast<std::uint64_t>(entries[k]);
+        weights[k] = draw(key, std::min(a, b), std::max(a, b));
+      }
+      return;
+    }
+    case WeightModelKind::kConstant:
+      std::fill(weights, weights + count, model.low);
+      return;
+    default:
+      for (std::int64_t k = 0; k < count; ++k)
+        weights[k] = edge_weight(v, entries[k]);
+  }
 }
 
 std::int64_t WeightCalculator::largest(const WeightModel& model) const {

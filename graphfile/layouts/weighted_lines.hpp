@@ -30,6 +30,15 @@ class WeightCalculator {
   std::optional<std::string> refusal() const;
   void vertex_weights(Vertex v, std::int64_t degree, std::int64_t* weights) const;
   std::int64_t edge_weight(Vertex u, Vertex w) const;
+  // The weights of vertices[k] (whose line lists degrees[k] entries) at weights[k × constraints
+  // + c], and of the edges {ends[k], others[k]} at weights[k]: a batch in one call.
+  void vertex_weights(const Vertex* vertices, const std::int64_t* degrees, std::int64_t count,
+                      std::int64_t* weights) const;
+  void edge_weights(const Vertex* ends, const Vertex* others, std::int64_t count,
+                    std::int64_t* weights) const;
+  // The weights of the edges {v, entries[k]}, at weights[k].
+  void edge_weights(Vertex v, const Vertex* entries, std::int64_t count,
+                    std::int64_t* weights) const;
   int constraints() const { return static_cast<int>(request_.vertex.size()); }
   bool edges() const { return request_.edge.has_value(); }
 
@@ -51,7 +60,9 @@ class WeightCalculator {
   std::int64_t unit_ = 1;            // 10^decimals: a position unit in the positions' integers
   std::vector<Position> centres_;    // of each vertex model, its bump's centre
   std::vector<std::uint64_t> keys_;  // of each vertex model, its random numbers' stream
+  std::vector<UniformDraw> draws_;   // of each vertex model, its uniform numbers' range
   std::uint64_t edge_key_;
+  UniformDraw edge_draw_;
   UInt128 widest_ = 0;  // the squared diagonal of the drawing's bounding box
 };
 

@@ -190,6 +190,8 @@ Outcome fill_adjacency(const Filling& filling, bool whole) {
 // The weights of the lines that xadj and adjncy hold, job by job: each line's vertex weights
 // at vwgt, each entry's edge weight at adjwgt beside it, of the vertices and edges in the
 // family's own numbering, whatever numbering the arrays are in.
+constexpr std::size_t kWeightBatch = 256;
+
 template <class Index>
 void fill_weights(const Filling& filling, const WeightCalculator& weights) {
   const auto* const xadj = static_cast<const Index*>(filling.arrays.xadj.get());
@@ -200,25 +202,46 @@ void fill_weights(const Filling& filling, const WeightCalculator& weights) {
   for_each_job(filling.jobs.count(), filling.request.threads, [&](std::uint64_t index) {
     const ArrayJob job = filling.jobs.job(index);
     const std::size_t offset = filling.jobs.offset(job);
+    const auto lines = static_cast<std::size_t>(job.last - job.first + 1);
     const Relabelling* const relabelling = job.relabelling;
-    std::int64_t vertex_weights[kMostConstraints];
-    for (Vertex k = 0; k <= job.last - job.first; ++k) {
-      const Vertex line = job.first + k;
-      const Vertex vertex = relabelling != nullptr ? relabelling->backward(line) : line;
-      const std::size_t at = offset + static_cast<std::size_t>(k);
-      const auto begin = static_cast<std::size_t>(xadj[at]);
-      const auto end = static_cast<std::size_t>(xadj[at + 1]);
-      if (vwgt != nullptr) {
-        weights.vertex_weights(vertex, static_cast<std::int64_t>(end - begin), vertex_weights);
-        for (std::size_t c = 0; c < constraints; ++c)
-          vwgt[at * constraints + c] = static_cast<Index>(vertex_weights[c]);
+    const auto vertex_of = [&](std::size_t k) {  // line offset + k's, in the family's numbering
+      const Vertex line = job.first + static_cast<Vertex>(k);
+      return relabelling != nullptr ? relabelling->backward(line) : line;
+    };
+    // Batches of lines, then batches of entries across lines, each weighed in one call.
+    Vertex ends[kWeightBatch];
+    Vertex others[kWeightBatch];
+    std::int64_t degrees[kWeightBatch];
+    std::int64_t found[kWeightBatch * kMostConstraints];
+    for (std::size_t first = 0; vwgt != nullptr && first < lines; first += kWeightBatch) {
+      const std::size_t count = std::min(lines - first, kWeightBatch);
+      for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t at = offset + first + k;
+        ends[k] = vertex_of(first + k);
+        degrees[k] = static_cast<std::int64_t>(xadj[at + 1] - xadj[at]);
       }
-      if (adjwgt == nullptr) continue;
-      for (std::size_t j = begin; j < end; ++j) {
-        const Vertex entry = static_cast<Vertex>(adjncy[j]) + 1;
-        const Vertex neighbour = relabelling != nullptr ? relabelling->backward(entry) : entry;
-        adjwgt[j] = static_cast<Index>(weights.edge_weight(vertex, neighbour));
+      weights.vertex_weights(ends, degrees, static_cast<std::int64_t>(count), found);
+      Index* const out = vwgt + (offset + first) * constraints;
+      for (std::size_t k = 0; k < count * constraints; ++k)
+        out[k] = static_cast<Index>(found[k]);
+    }
+    if (adjwgt == nullptr) return;
+    const auto begin = static_cast<std::size_t>(xadj[offset]);
+    const auto end = static_cast<std::size_t>(xadj[offset + lines]);
+    std::size_t line = 0;  // of the job, whose entries hold entry j
+    Vertex vertex = vertex_of(0);
+    for (std::size_t from = begin; from < end; from += kWeightBatch) {
+      const std::size_t count = std::min(end - from, kWeightBatch);
+      for (std::size_t j = 0; j < count; ++j) {
+        while (static_cast<std::size_t>(xadj[offset + line + 1]) <= from + j)
+          vertex = vertex_of(++line);
+        const Vertex entry = static_cast<Vertex>(adjncy[from + j]) + 1;
+        ends[j] = vertex;
+        others[j] = relabelling != nullptr ? relabelling->backward(entry) : entry;
       }
+      weights.edge_weights(ends, others, static_cast<std::int64_t>(count), found);
+      for (std::size_t j = 0; j < count; ++j)
+        adjwgt[from + j] = static_cast<Index>(found[j]);
     }
   });
 }
