@@ -114,16 +114,10 @@ struct MetisLayout : LayoutDefaults {
     return arcs_per_line(facts) * number_bytes(facts) + 1 + weight_bytes(facts);
   }
   static std::uint64_t write_weighted(const WeightedLine& line, int, SinkBuffer& buffer) {
-    TokenLine tokens(buffer);
+    std::uint64_t head[kMostWeightsALine];
     for (int c = 0; c < line.constraints; ++c)
-      tokens.number(static_cast<std::uint64_t>(line.vertex_weights[c]));
-    for (std::int64_t k = 0; k < line.count; ++k) {
-      tokens.before_entry();
-      tokens.number(static_cast<std::uint64_t>(line.entries[k]));
-      if (line.edge_weights != nullptr)
-        tokens.number(static_cast<std::uint64_t>(line.edge_weights[k]));
-    }
-    tokens.end();
+      head[c] = static_cast<std::uint64_t>(line.vertex_weights[c]);
+    write_token_line<false>(head, line.constraints, line, buffer);
     return 0;
   }
   template <class Lines>

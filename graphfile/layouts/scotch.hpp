@@ -46,16 +46,11 @@ struct ScotchLayout : LayoutDefaults {
            std::to_string(facts.weights.vertex_constraints) + " (give -vertex-weights one model)";
   }
   static std::uint64_t write_weighted(const WeightedLine& line, int, SinkBuffer& buffer) {
-    TokenLine tokens(buffer);
-    if (line.constraints > 0) tokens.number(static_cast<std::uint64_t>(line.vertex_weights[0]));
-    tokens.number(static_cast<std::uint64_t>(line.count));
-    for (std::int64_t k = 0; k < line.count; ++k) {
-      tokens.before_entry();
-      if (line.edge_weights != nullptr)
-        tokens.number(static_cast<std::uint64_t>(line.edge_weights[k]));
-      tokens.number(static_cast<std::uint64_t>(line.entries[k]));
-    }
-    tokens.end();
+    std::uint64_t head[2];
+    int heads = 0;
+    if (line.constraints > 0) head[heads++] = static_cast<std::uint64_t>(line.vertex_weights[0]);
+    head[heads++] = static_cast<std::uint64_t>(line.count);
+    write_token_line<true>(head, heads, line, buffer);
     return 0;
   }
   // A degree and each entry, a digit and a separator each.

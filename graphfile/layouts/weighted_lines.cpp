@@ -75,39 +75,86 @@ class WeightedSource final : public GraphSource {
   }
 
  private:
+  // The job's lines are gathered a batch at a time, weighed in two calls (the vertices', the
+  // edges'), relabelled if asked, and written a line at a time.
   template <class Layout>
   std::uint64_t format_weighted(const FormatJob& job, ChunkOutput& out) const {
+    constexpr std::size_t kBatchEntries = 4096;
+    constexpr std::size_t kBatchLines = 512;
     SinkBuffer buffer(out);
     std::uint64_t written = 0;
-    std::int64_t vertex_weights[kMostConstraints];
-    std::vector<std::int64_t> edge_weights;
-    std::vector<Vertex> relabelled;
-    Vertex line = job.first;
     const Relabelling* relabelling = job.relabelling;
     const bool edges = weights_.edges();
-    auto write = [&](Vertex vertex, const Vertex* entries, std::int64_t count) {
-      const auto size = static_cast<std::size_t>(count);
-      weights_.vertex_weights(vertex, count, vertex_weights);
+    const auto constraints = static_cast<std::size_t>(weights_.constraints());
+    LineDigits digits;
+    digits.rising = relabelling == nullptr;
+    Vertex line = job.first;
+    // The batch: its lines' vertices and counts, and their entries one line after the other
+    // (ends: each entry's own line's vertex), in the family's numbering; a line longer than
+    // the batch is a batch of its own.
+    std::size_t lines = 0;
+    std::size_t held = 0;  // entries
+    // The thread's own, kept from job to job.
+    thread_local std::vector<Vertex> vertices;
+    thread_local std::vector<std::int64_t> counts;
+    thread_local std::vector<Vertex> ends;
+    thread_local std::vector<Vertex> entries;
+    thread_local std::vector<std::int64_t> vertex_weights;
+    thread_local std::vector<std::int64_t> edge_weights;
+    thread_local std::vector<Vertex> relabelled;
+    const auto at_least = [](auto& array, std::size_t size) {
+      if (array.size() < size) array.resize(size);
+    };
+    at_least(vertices, kBatchLines);
+    at_least(counts, kBatchLines);
+    at_least(vertex_weights, kBatchLines * constraints);
+    at_least(entries, kBatchEntries);
+    if (edges) at_least(ends, entries.size()), at_least(edge_weights, entries.size());
+    if (relabelling != nullptr) at_least(relabelled, entries.size());
+    const auto flush = [&] {
+      weights_.vertex_weights(vertices.data(), counts.data(), static_cast<std::int64_t>(lines),
+                              vertex_weights.data());
       if (edges) {
-        if (edge_weights.size() < size) edge_weights.resize(size);
-        weights_.edge_weights(vertex, entries, count, edge_weights.data());
+        weights_.edge_weights(ends.data(), entries.data(), static_cast<std::int64_t>(held),
+                              edge_weights.data());
       }
-      const Vertex* numbers = entries;
+      const Vertex* numbers = entries.data();
       if (relabelling != nullptr) {
-        if (relabelled.size() < size) relabelled.resize(size);
-        for (std::size_t k = 0; k < size; ++k)
+        for (std::size_t k = 0; k < held; ++k)
           relabelled[k] = relabelling->forward(entries[k]);
         numbers = relabelled.data();
       }
-      const WeightedLine weighted{line++,
-                                  vertex_weights,
-                                  weights_.constraints(),
-                                  numbers,
-                                  edges ? edge_weights.data() : nullptr,
-                                  count};
-      written += Layout::write_weighted(weighted, job.section, buffer);
+      std::size_t at = 0;
+      for (std::size_t k = 0; k < lines; ++k) {
+        const WeightedLine weighted{
+            line++,       vertex_weights.data() + k * constraints,    static_cast<int>(constraints),
+            numbers + at, edges ? edge_weights.data() + at : nullptr, counts[k],
+            &digits};
+        written += Layout::write_weighted(weighted, job.section, buffer);
+        at += static_cast<std::size_t>(counts[k]);
+      }
+      lines = 0;
+      held = 0;
     };
-    LineCollector collector(job.first, write);
+    const auto gather = [&](Vertex vertex, const Vertex* line_entries, std::int64_t count) {
+      const auto size = static_cast<std::size_t>(count);
+      if (held + size > entries.size()) {
+        if (lines > 0) flush();
+        if (size > entries.size()) {  // a line longer than a batch
+          at_least(entries, size);
+          if (edges) at_least(ends, size), at_least(edge_weights, size);
+          if (relabelling != nullptr) at_least(relabelled, size);
+        }
+      }
+      vertices[lines] = vertex;
+      counts[lines] = count;
+      ++lines;
+      std::copy(line_entries, line_entries + size, entries.data() + held);
+      if (edges) std::fill(ends.data() + held, ends.data() + held + size, vertex);
+      held += size;
+      if (lines == kBatchLines) flush();
+    };
+    LineCollector collector(job.first, gather);
     if (relabelling == nullptr) {
       if (job.first <= job.last) lines_.write_lines(job.first, job.last, collector);
     } else {
@@ -117,6 +164,7 @@ class WeightedSource final : public GraphSource {
         lines_.write_lines(vertex, vertex, collector);
       }
     }
+    if (lines > 0) flush();
     return written;
   }
 
