@@ -49,6 +49,54 @@ inline char* write_weight(char* out, std::uint64_t value) {
 // weight (the weight first when kWeightFirst, or the entry alone without edge weights), between
 // single spaces, and a line end. Room is checked every few entries however long the line is;
 // the cursor is the function's own, so that the compiler keeps it in a register.
+// The entries of a line and their weights, each number after a space (the line's first number
+// is written before them). kWeights: the line has edge weights; kRising: its entries are in the
+// family's own numbering.
+template <bool kWeightFirst, bool kWeights, bool kRising>
+inline char* write_token_entries(const WeightedLine& line, char* cursor, SinkBuffer& buffer,
+                                 std::int64_t from) {
+  constexpr std::int64_t kEntriesPerCheck = 32;  // two numbers of 21 bytes at most an entry
+  const Vertex* const entries = line.entries;
+  const std::int64_t* const weights = line.edge_weights;
+  decimal::CachedDecimal* const digits = line.digits->entries;
+  const std::int64_t count = line.count;
+  for (std::int64_t k = from; k < count; ++k) {
+    if (k % kEntriesPerCheck == kEntriesPerCheck - 1) [[unlikely]] {
+      buffer.commit(cursor);
+      cursor = buffer.reserve();
+    }
+    if (kWeights && kWeightFirst) {
+      *cursor++ = ' ';
+      cursor = write_weight(cursor, static_cast<std::uint64_t>(weights[k]));
+    }
+    *cursor++ = ' ';
+    const auto value = static_cast<std::uint64_t>(entries[k]);
+    if constexpr (kRising) {
+      cursor =
+          digits[k < LineDigits::kPositions ? k : LineDigits::kPositions - 1].write(cursor, value);
+    } else {
+      cursor = decimal::write_unsigned(cursor, value);
+    }
+    if (kWeights && !kWeightFirst) {
+      *cursor++ = ' ';
+      cursor = write_weight(cursor, static_cast<std::uint64_t>(weights[k]));
+    }
+  }
+  return cursor;
+}
+
+template <bool kWeightFirst, bool kWeights>
+inline char* write_token_entries(const WeightedLine& line, char* cursor, SinkBuffer& buffer,
+                                 std::int64_t from) {
+  return line.digits->rising
+             ? write_token_entries<kWeightFirst, kWeights, true>(line, cursor, buffer, from)
+             : write_token_entries<kWeightFirst, kWeights, false>(line, cursor, buffer, from);
+}
+
+// Writes a text line of a weighted graph: the numbers of head, then each entry with its edge
+// weight (the weight first when kWeightFirst, or the entry alone without edge weights), between
+// single spaces, and a line end. Room is checked every few entries however long the line is;
+// the cursor is the function's own, so that the compiler keeps it in a register.
 template <bool kWeightFirst, bool kRising>
 inline void write_token_entries(const WeightedLine& line, char*& cursor, bool& first,
                                 SinkBuffer& buffer) {
@@ -96,16 +144,30 @@ template <bool kWeightFirst>
 inline void write_token_line(const std::uint64_t* head, int head_count, const WeightedLine& line,
                              SinkBuffer& buffer) {
   char* cursor = buffer.reserve();
-  bool first = true;
-  for (int h = 0; h < head_count; ++h) {
-    if (!first) *cursor++ = ' ';
-    first = false;
-    cursor = write_weight(cursor, head[h]);
+  std::int64_t from = 0;  // the first entry after a space
+  if (head_count > 0) {
+    cursor = write_weight(cursor, head[0]);
+    for (int h = 1; h < head_count; ++h) {
+      *cursor++ = ' ';
+      cursor = write_weight(cursor, head[h]);
+    }
+  } else if (line.count > 0) {  // the first entry leads the line: the others follow it
+    const WeightedLine first{line.line,         nullptr, 0,          line.entries,
+                             line.edge_weights, 1,       line.digits};
+    char* const start = cursor;
+    if (line.edge_weights != nullptr) {
+      cursor = write_token_entries<kWeightFirst, true>(first, cursor, buffer, 0);
+    } else {
+      cursor = write_token_entries<kWeightFirst, false>(first, cursor, buffer, 0);
+    }
+    std::memmove(start, start + 1, static_cast<std::size_t>(cursor - start - 1));
+    --cursor;
+    from = 1;
   }
-  if (line.digits->rising) {
-    write_token_entries<kWeightFirst, true>(line, cursor, first, buffer);
+  if (line.edge_weights != nullptr) {
+    cursor = write_token_entries<kWeightFirst, true>(line, cursor, buffer, from);
   } else {
-    write_token_entries<kWeightFirst, false>(line, cursor, first, buffer);
+    cursor = write_token_entries<kWeightFirst, false>(line, cursor, buffer, from);
   }
   *cursor++ = '\n';
   buffer.commit(cursor);

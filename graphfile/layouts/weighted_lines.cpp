@@ -339,6 +339,10 @@ void WeightCalculator::edge_weights(const Vertex* ends, const Vertex* others, st
     }
     return;
   }
+  if (model.kind == WeightModelKind::kConstant) {
+    std::fill(weights, weights + count, model.low);
+    return;
+  }
   for (std::int64_t k = 0; k < count; ++k)
     weights[k] = edge_weight(ends[k], others[k]);
 }
