@@ -1,6 +1,9 @@
 #include "graphfile/layouts/weighted_lines.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "graphfile/layouts/layouts.hpp"
 #include "graphfile/relabelling.hpp"
@@ -13,6 +16,15 @@ constexpr UInt128 kMostSquared = static_cast<UInt128>(1) << 126;
 
 // The least s with s² >= value, for value below 2^126.
 std::uint64_t ceiling_root(UInt128 value) {
+  if (value < (UInt128{1} << 62)) {  // a double's root is within one of the truth: 64-bit checks
+    const auto small = static_cast<std::uint64_t>(value);
+    auto s = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(small)));
+    while (s * s < small)
+      ++s;
+    while (s > 0 && (s - 1) * (s - 1) >= small)
+      --s;
+    return s;
+  }
   auto s = static_cast<std::uint64_t>(std::sqrt(static_cast<long double>(value)));
   const auto square = [](std::uint64_t x) { return static_cast<UInt128>(x) * x; };
   while (square(s) < value)
@@ -20,11 +32,6 @@ std::uint64_t ceiling_root(UInt128 value) {
   while (s > 0 && square(s - 1) >= value)
     --s;
   return s;
-}
-
-std::int64_t saturating_product(std::int64_t a, std::int64_t b) {
-  std::int64_t product = 0;
-  return __builtin_mul_overflow(a, b, &product) ? INT64_MAX : product;
 }
 
 // Hands each line's entries on, in the family's numbering: a whole list or fixed line as the
@@ -238,8 +245,26 @@ std::int64_t WeightCalculator::length_weight(UInt128 squared) const {
   const auto scale = static_cast<UInt128>(request_.edge->scale);
   if (squared != 0 && scale * scale > kMostSquared / squared) return INT64_MAX;
   const std::uint64_t root = ceiling_root(scale * scale * squared);
+  if (unit_ == 1) return std::max<std::int64_t>(1, static_cast<std::int64_t>(root));
   const auto unit = static_cast<std::uint64_t>(unit_);
-  return std::max<std::int64_t>(1, static_cast<std::int64_t>((root + unit - 1) / unit));
+  return std::max<std::int64_t>(1, static_cast<std::int64_t>(root / unit + (root % unit != 0)));
+}
+
+// 1 + ⌊(PEAK − 1)·R² / (R² + d²)⌋: PEAK at the centre, halfway down at distance R, 1 far away.
+// Both terms are halved alike until their sum fits 64 bits, so that the product fits 128: the
+// same integers on every machine.
+std::int64_t WeightCalculator::bump_weight(const WeightModel& model, const Position& centre,
+                                           const Position& position) const {
+  UInt128 near = static_cast<UInt128>(model.radius) * unit_;
+  near *= near;
+  UInt128 far = squared_distance(position, centre);
+  while (near + far >= (static_cast<UInt128>(1) << 63)) {
+    near >>= 1;
+    far >>= 1;
+  }
+  const auto rise = static_cast<UInt128>(model.high - 1);
+  if (near + far == 0) return model.high;
+  return 1 + static_cast<std::int64_t>(rise * near / (near + far));
 }
 
 std::int64_t WeightCalculator::model_weight(const WeightModel& model, std::uint64_t stream,
@@ -251,22 +276,8 @@ std::int64_t WeightCalculator::model_weight(const WeightModel& model, std::uint6
       return model.low;
     case WeightModelKind::kDegree:
       return degree;
-    case WeightModelKind::kBump: {
-      // 1 + ⌊(PEAK − 1)·R² / (R² + d²)⌋: PEAK at the centre, halfway down at distance R, 1 far
-      // away. Both terms are halved alike until their sum fits 64 bits, so that the product
-      // fits 128: the same integers on every machine.
-      const Position& centre = centres_[stream - 1];
-      UInt128 near = static_cast<UInt128>(model.radius) * unit_;
-      near *= near;
-      UInt128 far = squared_distance(position_of(v), centre);
-      while (near + far >= (static_cast<UInt128>(1) << 63)) {
-        near >>= 1;
-        far >>= 1;
-      }
-      const auto rise = static_cast<UInt128>(model.high - 1);
-      if (near + far == 0) return model.high;
-      return 1 + static_cast<std::int64_t>(rise * near / (near + far));
-    }
+    case WeightModelKind::kBump:
+      return bump_weight(model, centres_[stream - 1], position_of(v));
     case WeightModelKind::kLength:
     case WeightModelKind::kAxes:
       break;  // of edges alone
@@ -279,6 +290,22 @@ void WeightCalculator::vertex_weights(Vertex v, std::int64_t degree, std::int64_
     weights[c] = model_weight(request_.vertex[c], 1 + c, v, degree);
 }
 
+// The weight of an edge between the points a and b, by the length or axes model.
+std::int64_t WeightCalculator::placed_weight(const Position& a, const Position& b) const {
+  const WeightModel& model = *request_.edge;
+  if (model.kind == WeightModelKind::kLength) return length_weight(squared_distance(a, b));
+  // The largest weight of the axes the edge moves along (a box stencil's diagonals move along
+  // several); the least of all for an edge that moves along none.
+  std::int64_t weight = 0;
+  for (int k = 0; k < facts_.dimension; ++k) {
+    if (a.coordinates[k] != b.coordinates[k]) {
+      weight = std::max(weight, model.axes[static_cast<std::size_t>(k)]);
+    }
+  }
+  if (weight == 0) weight = *std::min_element(model.axes.begin(), model.axes.end());
+  return weight;
+}
+
 std::int64_t WeightCalculator::edge_weight(Vertex u, Vertex w) const {
   const WeightModel& model = *request_.edge;
   switch (model.kind) {
@@ -286,21 +313,8 @@ std::int64_t WeightCalculator::edge_weight(Vertex u, Vertex w) const {
       return edge_draw_(edge_key_, static_cast<std::uint64_t>(std::min(u, w)),
                         static_cast<std::uint64_t>(std::max(u, w)));
     case WeightModelKind::kLength:
-      return length_weight(squared_distance(position_of(u), position_of(w)));
-    case WeightModelKind::kAxes: {
-      // The largest weight of the axes the edge moves along (a box stencil's diagonals move
-      // along several); the least of all for an edge that moves along none.
-      const Position a = position_of(u);
-      const Position b = position_of(w);
-      std::int64_t weight = 0;
-      for (int k = 0; k < facts_.dimension; ++k) {
-        if (a.coordinates[k] != b.coordinates[k]) {
-          weight = std::max(weight, model.axes[static_cast<std::size_t>(k)]);
-        }
-      }
-      if (weight == 0) weight = *std::min_element(model.axes.begin(), model.axes.end());
-      return weight;
-    }
+    case WeightModelKind::kAxes:
+      return placed_weight(position_of(u), position_of(w));
     case WeightModelKind::kConstant:
     case WeightModelKind::kDegree:
     case WeightModelKind::kBump:
@@ -343,30 +357,12 @@ void WeightCalculator::edge_weights(const Vertex* ends, const Vertex* others, st
     std::fill(weights, weights + count, model.low);
     return;
   }
-  for (std::int64_t k = 0; k < count; ++k)
-    weights[k] = edge_weight(ends[k], others[k]);
-}
-
-void WeightCalculator::edge_weights(Vertex v, const Vertex* entries, std::int64_t count,
-                                    std::int64_t* weights) const {
-  const WeightModel& model = *request_.edge;
-  switch (model.kind) {
-    case WeightModelKind::kUniform: {
-      const UniformDraw draw = edge_draw_;
-      const std::uint64_t key = edge_key_;
-      const auto a = static_cast<std::uint64_t>(v);
-      for (std::int64_t k = 0; k < count; ++k) {
-        const auto b = static_cast<std::uint64_t>(entries[k]);
-        weights[k] = draw(key, std::min(a, b), std::max(a, b));
-      }
-      return;
-    }
-    case WeightModelKind::kConstant:
-      std::fill(weights, weights + count, model.low);
-      return;
-    default:
-      for (std::int64_t k = 0; k < count; ++k)
-        weights[k] = edge_weight(v, entries[k]);
+  // Of the positions: an end's position is looked up once for the run of entries it has.
+  Vertex end = 0;
+  Position here{};
+  for (std::int64_t k = 0; k < count; ++k) {
+    if (ends[k] != end) here = position_of(end = ends[k]);
+    weights[k] = placed_weight(here, position_of(others[k]));
   }
 }
 
@@ -386,40 +382,103 @@ std::int64_t WeightCalculator::largest(const WeightModel& model) const {
   return 0;
 }
 
+namespace {
+
+// A sum as a message gives it: past 64 bits, as more than the largest 64-bit integer.
+std::string sum_text(UInt128 sum) {
+  if (sum > static_cast<UInt128>(INT64_MAX)) return "more than " + std::to_string(INT64_MAX);
+  return std::to_string(static_cast<std::int64_t>(sum));
+}
+
+}  // namespace
+
+// The sum of the bump's weights over every vertex, worked out vertex by vertex.
+UInt128 WeightCalculator::bump_total(std::size_t c) const {
+  const Vertex vertices = facts_.line_count();
+  constexpr Vertex kBatch = 512;
+  std::vector<std::int64_t> batch(static_cast<std::size_t>(kBatch * facts_.dimension));
+  UInt128 total = 0;
+  for (Vertex first = 1; first <= vertices; first += kBatch) {
+    const Vertex last = std::min(vertices, first + kBatch - 1);
+    lines_.list_positions(first, last, batch.data());
+    for (Vertex v = first; v <= last; ++v) {
+      Position position{};
+      std::copy_n(batch.data() + (v - first) * facts_.dimension, facts_.dimension,
+                  position.coordinates);
+      total += static_cast<UInt128>(bump_weight(request_.vertex[c], centres_[c], position));
+    }
+  }
+  return total;
+}
+
+// The largest of the length model's weights and their sum over every entry, worked out edge by
+// edge.
+std::pair<std::int64_t, UInt128> WeightCalculator::length_extent() const {
+  std::int64_t most = 0;
+  UInt128 total = 0;
+  const auto weigh = [&](Vertex vertex, const Vertex* entries, std::int64_t count) {
+    const Position here = position_of(vertex);
+    for (std::int64_t k = 0; k < count; ++k) {
+      const std::int64_t weight = placed_weight(here, position_of(entries[k]));
+      most = std::max(most, weight);
+      total += static_cast<UInt128>(weight);
+    }
+  };
+  LineCollector collector(1, weigh);
+  if (facts_.line_count() > 0) lines_.write_lines(1, facts_.line_count(), collector);
+  return {most, total};
+}
+
 std::optional<std::string> WeightCalculator::refusal() const {
   const Vertex vertices = facts_.line_count();
   const std::int64_t arcs = std::max<std::int64_t>(0, facts_.counts.arcs);
   // A graph whose figures fit 32 bits is read by programs whose integers may be of 32 bits
   // (METIS's idx_t as most builds make it): its weights must add up within them too.
   const bool narrow = vertices <= INT32_MAX && arcs <= INT32_MAX;
-  const std::int64_t limit = narrow ? INT32_MAX : INT64_MAX;
-  const std::string integers = narrow ? "32-bit" : "64-bit";
-  for (const WeightModel& model : request_.vertex) {
+  const auto limit = static_cast<UInt128>(narrow ? INT32_MAX : INT64_MAX);
+  const std::string past = " on this graph, past the " + std::string(narrow ? "32-bit" : "64-bit") +
+                           " integers its readers sum weights in";
+  for (std::size_t c = 0; c < request_.vertex.size(); ++c) {
+    const WeightModel& model = request_.vertex[c];
     if (model.kind == WeightModelKind::kBump && model.centre > vertices) {
       return "-vertex-weights " + model.text + " centres on vertex " +
              std::to_string(model.centre) + ", past the graph's " + std::to_string(vertices);
     }
-    const std::int64_t total = model.kind == WeightModelKind::kDegree
-                                   ? arcs
-                                   : saturating_product(largest(model), vertices);
+    // At most the largest weight on every vertex; a bump's own sum when that bound is too
+    // coarse.
+    UInt128 total = model.kind == WeightModelKind::kDegree
+                        ? static_cast<UInt128>(arcs)
+                        : static_cast<UInt128>(largest(model)) * static_cast<UInt128>(vertices);
+    bool exact = model.kind == WeightModelKind::kDegree || model.kind == WeightModelKind::kConstant;
+    if (total > limit && model.kind == WeightModelKind::kBump) {
+      total = bump_total(c);
+      exact = true;
+    }
     if (total > limit) {
-      return "-vertex-weights " + model.text + " may add up to " +
-             (total == INT64_MAX ? "more than " + std::to_string(limit) : std::to_string(total)) +
-             " on this graph, past the " + integers + " integers its readers sum weights in";
+      return "-vertex-weights " + model.text + (exact ? " adds up to " : " may add up to ") +
+             sum_text(total) + past;
     }
   }
   if (const std::optional<WeightModel>& model = request_.edge) {
     if (model->kind == WeightModelKind::kAxes &&
         model->axes.size() != static_cast<std::size_t>(facts_.dimension)) {
-      return "-edge-weights " + model->text + " gives " + std::to_string(model->axes.size()) +
-             " axis weights for a mesh of " + std::to_string(facts_.dimension) + " axes";
+      const std::size_t given = model->axes.size();
+      return "-edge-weights " + model->text + " gives " + std::to_string(given) +
+             (given == 1 ? " axis weight" : " axis weights") + " for a mesh of " +
+             std::to_string(facts_.dimension) + " axes";
     }
-    const std::int64_t most = largest(*model);
-    const std::int64_t total = saturating_product(most, arcs);
-    if (most > limit || total > limit) {
-      return "-edge-weights " + model->text + " may add up to " +
-             (total == INT64_MAX ? "more than " + std::to_string(limit) : std::to_string(total)) +
-             " on this graph, past the " + integers + " integers its readers sum weights in";
+    // At most the largest weight on every entry; the lengths' own sum when that bound, taken
+    // from the drawing's diagonal, is too coarse.
+    std::int64_t most = largest(*model);
+    UInt128 total = static_cast<UInt128>(most) * static_cast<UInt128>(arcs);
+    bool exact = model->kind == WeightModelKind::kConstant;
+    if (total > limit && model->kind == WeightModelKind::kLength) {
+      std::tie(most, total) = length_extent();
+      exact = true;
+    }
+    if (static_cast<UInt128>(most) > limit || total > limit) {
+      return "-edge-weights " + model->text + (exact ? " adds up to " : " may add up to ") +
+             sum_text(total) + past;
     }
   }
   return std::nullopt;

@@ -6,6 +6,8 @@
 // families, so that weights add no unit per family and layout.
 #pragma once
 
+#include <utility>
+
 #include "graphfile/graph.hpp"
 #include "graphfile/virtual_family.hpp"
 #include "graphfile/weights.hpp"
@@ -36,9 +38,6 @@ class WeightCalculator {
                       std::int64_t* weights) const;
   void edge_weights(const Vertex* ends, const Vertex* others, std::int64_t count,
                     std::int64_t* weights) const;
-  // The weights of the edges {v, entries[k]}, at weights[k].
-  void edge_weights(Vertex v, const Vertex* entries, std::int64_t count,
-                    std::int64_t* weights) const;
   int constraints() const { return static_cast<int>(request_.vertex.size()); }
   bool edges() const { return request_.edge.has_value(); }
 
@@ -51,6 +50,11 @@ class WeightCalculator {
   std::int64_t model_weight(const WeightModel& model, std::uint64_t stream, Vertex v,
                             std::int64_t degree) const;
   std::int64_t length_weight(UInt128 squared) const;
+  std::int64_t placed_weight(const Position& a, const Position& b) const;
+  std::int64_t bump_weight(const WeightModel& model, const Position& centre,
+                           const Position& position) const;
+  UInt128 bump_total(std::size_t constraint) const;
+  std::pair<std::int64_t, UInt128> length_extent() const;
   // The largest weight the model can give on this graph.
   std::int64_t largest(const WeightModel& model) const;
 
