@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <tuple>
 #include <utility>
 
@@ -63,6 +64,24 @@ class LineCollector final : public VirtualLineSink {
   std::vector<Vertex> entries_;
 };
 
+// An array of numbers not set to anything until written, which a batch fills and empties.
+template <class T>
+class ScratchArray {
+ public:
+  void at_least(std::size_t size) {
+    if (size <= size_) return;
+    data_.reset(new T[size]);
+    size_ = size;
+  }
+  T* data() { return data_.get(); }
+  std::size_t size() const { return size_; }
+  T& operator[](std::size_t k) { return data_[k]; }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  std::size_t size_ = 0;
+};
+
 class WeightedSource final : public GraphSource {
  public:
   WeightedSource(const GraphSource& base, const VirtualFamily& lines, GraphFacts facts,
@@ -101,17 +120,15 @@ class WeightedSource final : public GraphSource {
     // the batch is a batch of its own.
     std::size_t lines = 0;
     std::size_t held = 0;  // entries
-    // The thread's own, kept from job to job.
-    thread_local std::vector<Vertex> vertices;
-    thread_local std::vector<std::int64_t> counts;
-    thread_local std::vector<Vertex> ends;
-    thread_local std::vector<Vertex> entries;
-    thread_local std::vector<std::int64_t> vertex_weights;
-    thread_local std::vector<std::int64_t> edge_weights;
-    thread_local std::vector<Vertex> relabelled;
-    const auto at_least = [](auto& array, std::size_t size) {
-      if (array.size() < size) array.resize(size);
-    };
+    // Arrays left uninitialised, grown only while empty (for a line longer than a batch).
+    ScratchArray<Vertex> vertices;
+    ScratchArray<std::int64_t> counts;
+    ScratchArray<Vertex> ends;
+    ScratchArray<Vertex> entries;
+    ScratchArray<std::int64_t> vertex_weights;
+    ScratchArray<std::int64_t> edge_weights;
+    ScratchArray<Vertex> relabelled;
+    const auto at_least = [](auto& array, std::size_t size) { array.at_least(size); };
     at_least(vertices, kBatchLines);
     at_least(counts, kBatchLines);
     at_least(vertex_weights, kBatchLines * constraints);
@@ -156,8 +173,15 @@ class WeightedSource final : public GraphSource {
       vertices[lines] = vertex;
       counts[lines] = count;
       ++lines;
-      std::copy(line_entries, line_entries + size, entries.data() + held);
-      if (edges) std::fill(ends.data() + held, ends.data() + held + size, vertex);
+      // Lines are short but for a few: a plain loop rather than a call to memmove.
+      Vertex* const to = entries.data() + held;
+      for (std::size_t k = 0; k < size; ++k)
+        to[k] = line_entries[k];
+      if (edges) {
+        Vertex* const line_ends = ends.data() + held;
+        for (std::size_t k = 0; k < size; ++k)
+          line_ends[k] = vertex;
+      }
       held += size;
       if (lines == kBatchLines) flush();
     };
