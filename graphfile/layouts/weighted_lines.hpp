@@ -39,6 +39,16 @@ class WeightCalculator {
   void edge_weights(const Vertex* ends, const Vertex* others, std::int64_t count,
                     std::int64_t* weights) const;
   int constraints() const { return static_cast<int>(request_.vertex.size()); }
+  // Whether the edge weights are the uniform model's, and its weight of {u, w}, inline: for a
+  // loop over many entries.
+  bool uniform_edges() const {
+    return request_.edge && request_.edge->kind == WeightModelKind::kUniform;
+  }
+  std::int64_t uniform_edge_weight(Vertex u, Vertex w) const {
+    const auto a = static_cast<std::uint64_t>(u);
+    const auto b = static_cast<std::uint64_t>(w);
+    return edge_draw_(edge_key_, a < b ? a : b, a < b ? b : a);
+  }
   bool edges() const { return request_.edge.has_value(); }
 
  private:
