@@ -88,17 +88,6 @@ class WeightedSource final : public GraphSource {
                  const WeightCalculator& weights)
       : base_(base), lines_(lines), facts_(std::move(facts)), weights_(weights) {}
   const GraphFacts& facts() const override { return facts_; }
-  std::uint64_t format(const FormatJob& job, ChunkOutput& out) const override {
-    return with_layout(job.format, [&](auto layout) -> std::uint64_t {
-      using Layout = decltype(layout);
-      if constexpr (requires(const WeightedLine& line, SinkBuffer& buffer) {
-                      Layout::write_weighted(line, 0, buffer);
-                    }) {
-        if (Layout::carries_weights(job.section)) return format_weighted<Layout>(job, out);
-      }
-      return base_.format(job, out);
-    });
-  }
 
  private:
   // The job's lines are gathered a batch at a time, weighed in two calls (the vertices', the
@@ -199,6 +188,20 @@ class WeightedSource final : public GraphSource {
     return written;
   }
 
+ public:
+  std::uint64_t format(const FormatJob& job, ChunkOutput& out) const override {
+    return with_layout(job.format, [&](auto layout) -> std::uint64_t {
+      using Layout = decltype(layout);
+      if constexpr (requires(const WeightedLine& line, SinkBuffer& buffer) {
+                      Layout::write_weighted(line, 0, buffer);
+                    }) {
+        if (Layout::carries_weights(job.section)) return format_weighted<Layout>(job, out);
+      }
+      return base_.format(job, out);
+    });
+  }
+
+ private:
   const GraphSource& base_;
   const VirtualFamily& lines_;
   GraphFacts facts_;
