@@ -3,7 +3,7 @@
 // store to every word), in 32-bit and 64-bit indices. Every timed run comes after a warm-up run of
 // the same kind, the two kinds alternate, and each figure is the median of the rounds. Each
 // case's peak memory is that of a child process that fills the arrays once, beside the arrays'
-// own size.
+// own size. A weighted case fills vwgt and adjwgt too, and its limit writes them as well.
 // Usage: csr_bench [--quick] [--rounds N] [--threads N]
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -52,7 +52,9 @@ bool fill(const famgen::Graph& graph, int threads, std::uint64_t& bytes) {
     std::fprintf(stderr, "%s\n", arrays.error().message.c_str());
     return false;
   }
-  bytes = (arrays->xadj.size() + arrays->adjncy.size()) * sizeof(Index);
+  bytes =
+      (arrays->xadj.size() + arrays->adjncy.size() + arrays->vwgt.size() + arrays->adjwgt.size()) *
+      sizeof(Index);
   return true;
 }
 
@@ -71,29 +73,30 @@ void* allocate(std::uint64_t bytes) {
 // The limit: arrays of the same sizes allocated as the library allocates them, and every word
 // written once by the threads, each its share of each array.
 template <class Index>
-void touch_and_write(std::uint64_t offsets, std::uint64_t entries, int threads) {
-  auto* const xadj = static_cast<Index*>(allocate(offsets * sizeof(Index)));
-  auto* const adjncy = static_cast<Index*>(allocate(entries * sizeof(Index)));
-  if (xadj == nullptr || adjncy == nullptr) std::abort();
+void touch_and_write(const std::vector<std::uint64_t>& sizes, int threads) {
+  std::vector<Index*> arrays;
+  for (const std::uint64_t size : sizes) {
+    arrays.push_back(
+        static_cast<Index*>(allocate(std::max<std::uint64_t>(size, 1) * sizeof(Index))));
+    if (arrays.back() == nullptr) std::abort();
+  }
   std::vector<std::thread> workers;
   for (int t = 0; t < threads; ++t) {
-    workers.emplace_back([=] {
-      const auto write = [&](Index* array, std::uint64_t size) {
-        const std::uint64_t first = size * static_cast<std::uint64_t>(t) / threads;
-        const std::uint64_t last = size * static_cast<std::uint64_t>(t + 1) / threads;
+    workers.emplace_back([&, t] {
+      for (std::size_t a = 0; a < arrays.size(); ++a) {
+        const std::uint64_t first = sizes[a] * static_cast<std::uint64_t>(t) / threads;
+        const std::uint64_t last = sizes[a] * static_cast<std::uint64_t>(t + 1) / threads;
         for (std::uint64_t k = first; k < last; ++k)
-          array[k] = static_cast<Index>(k);
-      };
-      write(xadj, offsets);
-      write(adjncy, entries);
+          arrays[a][k] = static_cast<Index>(k);
+      }
     });
   }
   for (std::thread& worker : workers)
     worker.join();
   // Read one word back, so that the stores cannot be dropped.
-  if (adjncy[entries / 2] != static_cast<Index>(entries / 2)) std::abort();
-  std::free(xadj);
-  std::free(adjncy);
+  if (arrays[1][sizes[1] / 2] != static_cast<Index>(sizes[1] / 2)) std::abort();
+  for (Index* array : arrays)
+    std::free(array);
 }
 
 // The peak resident memory of a fresh process of this program run with these arguments.
@@ -119,6 +122,9 @@ void run_case(const Case& example, const Options& options) {
   if (!info) return;
   const auto offsets = static_cast<std::uint64_t>(info->vertex_count) + 1;
   const auto entries = static_cast<std::uint64_t>(info->entries);
+  std::vector<std::uint64_t> sizes = {offsets, entries};
+  if (!example.graph.vertex_weights.empty()) sizes.push_back(offsets - 1);  // one constraint
+  if (!example.graph.edge_weights.empty()) sizes.push_back(entries);
   std::uint64_t bytes = 0;
   std::vector<double> ours;
   std::vector<double> limit;
@@ -131,15 +137,18 @@ void run_case(const Case& example, const Options& options) {
     }
     for (int timed = 0; timed < 2; ++timed) {
       const auto start = std::chrono::steady_clock::now();
-      touch_and_write<Index>(offsets, entries, options.threads);
+      touch_and_write<Index>(sizes, options.threads);
       if (timed) limit.push_back(seconds_since(start));
     }
   }
   // The peak of a process that fills the arrays once, and of one that fills an empty graph's.
   const std::string width = std::to_string(sizeof(Index) * 8);
   const std::string threads = std::to_string(options.threads);
-  const std::uint64_t baseline = peak_of({"--fill", "completegraph", "1", "0", width, threads});
-  std::vector<std::string> arguments = {"--fill", example.graph.family};
+  const std::uint64_t baseline =
+      peak_of({"--fill", "completegraph", ";", "1", "0", width, threads});
+  std::vector<std::string> arguments = {
+      "--fill", example.graph.family,
+      example.graph.vertex_weights + ";" + example.graph.edge_weights};
   for (const std::int64_t size : example.graph.sizes)
     arguments.push_back(std::to_string(size));
   arguments.insert(arguments.end(), {width, threads});
@@ -158,10 +167,14 @@ void run_case(const Case& example, const Options& options) {
 
 }  // namespace
 
-// --fill FAMILY SIZE... BITS THREADS: the arrays made once, for peak_of.
+// --fill FAMILY VERTEX_WEIGHTS;EDGE_WEIGHTS SIZE... BITS THREADS: the arrays made once, for
+// peak_of.
 int fill_once(int argc, char** argv) {
   famgen::Graph graph{.family = argv[2]};
-  for (int i = 3; i + 2 < argc; ++i)
+  const std::string weights = argv[3];
+  graph.vertex_weights = weights.substr(0, weights.find(';'));
+  graph.edge_weights = weights.substr(weights.find(';') + 1);
+  for (int i = 4; i + 2 < argc; ++i)
     graph.sizes.push_back(std::atoll(argv[i]));
   std::uint64_t bytes = 0;
   const int threads = std::atoi(argv[argc - 1]);
@@ -172,7 +185,7 @@ int fill_once(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
-  if (argc >= 5 && std::string(argv[1]) == "--fill") return fill_once(argc, argv);
+  if (argc >= 6 && std::string(argv[1]) == "--fill") return fill_once(argc, argv);
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -192,8 +205,18 @@ int main(int argc, char** argv) {
     cases.push_back({{.family = "torus", .sizes = {3000, 3000}}, "torus 3000,3000"});
     cases.push_back({{.family = "hypercube", .sizes = {20}}, "hypercube 20"});
     cases.push_back({{.family = "grid", .sizes = {3000, 3000}}, "grid 3000,3000"});
+    cases.push_back({{.family = "torus",
+                      .sizes = {3000, 3000},
+                      .vertex_weights = "uniform:1-20",
+                      .edge_weights = "uniform:1-5"},
+                     "torus 3000,3000, weighted"});
   } else {
     cases.push_back({{.family = "torus", .sizes = {10000, 10000}}, "torus 10000,10000"});
+    cases.push_back({{.family = "torus",
+                      .sizes = {10000, 10000},
+                      .vertex_weights = "uniform:1-20",
+                      .edge_weights = "uniform:1-5"},
+                     "torus 10000,10000, weighted"});
     cases.push_back({{.family = "hypercube", .sizes = {24}}, "hypercube 24"});
   }
   std::printf(

@@ -9,7 +9,7 @@
 //
 // Usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...
 //                     [--famgen PATH] [--with ARGUMENT]...
-//   TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi
+//   TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi, weights
 //   --famgen: another famgen binary (an earlier build, to compare); --with: an argument added to
 //   every famgen run (--with -progress measures what the progress meter costs).
 #include <spawn.h>
@@ -264,7 +264,8 @@ void keywords_table(Bench& bench) {
 
 // The 3D meshes of the 7-point and the 27-point stencil, in one pass and on two threads.
 void meshes_table(Bench& bench) {
-  std::printf("== 3D meshes, warm medians of %d, ÷ the raw write of the same bytes\n", bench.rounds);
+  std::printf("== 3D meshes, warm medians of %d, ÷ the raw write of the same bytes\n",
+              bench.rounds);
   print_versus_header();
   struct MeshCase {
     std::string sizes;
@@ -280,6 +281,37 @@ void meshes_table(Bench& bench) {
       print_versus(c.options.empty() ? "mesh (star)" : "mesh -stencil box", sizes, mode,
                    against_limit(bench, "mesh", sizes, options));
     }
+  }
+  std::printf("\n");
+}
+
+// The 7-point 3D mesh with two vertex weights a vertex and an edge weight an edge (METIS's
+// ncon 2, fmt 11), on two threads, beside the same mesh unweighted: in METIS text, in ParHIP's
+// binary layout, and relabelled.
+void weights_table(Bench& bench) {
+  std::printf("== weights with -threads 2, warm medians of %d, ÷ the raw write of the same bytes\n",
+              bench.rounds);
+  print_versus_header();
+  const std::string sizes = bench.quick ? "120,120,120" : "256,256,256";
+  const std::vector<std::string> weights = {"-vertex-weights", "uniform:1-100,degree",
+                                            "-edge-weights", "uniform:1-20"};
+  const std::vector<std::string> one_constraint = {"-vertex-weights", "uniform:1-100",
+                                                   "-edge-weights", "uniform:1-20"};
+  struct WeightCase {
+    std::string mode;
+    std::vector<std::string> options;
+  };
+  const auto with = [](std::vector<std::string> options, const std::vector<std::string>& more) {
+    options.insert(options.end(), more.begin(), more.end());
+    return options;
+  };
+  const std::vector<std::string> threads = {"-threads", "2"};
+  for (const WeightCase& c :
+       {WeightCase{"metis", threads}, WeightCase{"metis, ncon 2", with(threads, weights)},
+        WeightCase{"parhip", with(threads, {"-format", "parhip"})},
+        WeightCase{"parhip, w", with(with(threads, {"-format", "parhip"}), one_constraint)},
+        WeightCase{"metis, w, -permute", with(with(threads, {"-permute", "7"}), weights)}}) {
+    print_versus("mesh (star)", sizes, c.mode, against_limit(bench, "mesh", sizes, c.options));
   }
   std::printf("\n");
 }
@@ -557,10 +589,12 @@ int main(int argc, char** argv) {
     } else if (argument == "--with" && i + 1 < argc) {
       bench.extra.push_back(argv[++i]);
     } else {
-      std::fprintf(stderr,
-                   "usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...\n"
-                   "                    [--famgen PATH] [--with ARGUMENT]...\n"
-                   "TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi\n");
+      std::fprintf(
+          stderr,
+          "usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...\n"
+          "                    [--famgen PATH] [--with ARGUMENT]...\n"
+          "TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi, "
+          "weights\n");
       return 2;
     }
   }
@@ -574,5 +608,6 @@ int main(int argc, char** argv) {
   if (wanted("pipes")) pipes_table(bench);
   if (wanted("sierpinski")) sierpinski_table(bench);
   if (wanted("mpi")) mpi_table(bench);
+  if (wanted("weights")) weights_table(bench);
   return bench.failed ? 1 : 0;
 }

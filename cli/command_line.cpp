@@ -30,6 +30,9 @@ enum class Option {
   kPeriodic,
   kSimple,
   kProgress,
+  kVertexWeights,
+  kEdgeWeights,
+  kSeed,
 };
 
 struct OptionRow {
@@ -69,6 +72,15 @@ constexpr auto kOptions = std::to_array<OptionRow>({
     {"-periodic", Option::kPeriodic, "AXES", true,
      "the mesh's axes that wrap around: all, none (the default), or a\n"
      "0 or 1 for each axis, as 1,0,1"},
+    {"-vertex-weights", Option::kVertexWeights, "MODELS", true,
+     "a weight on every vertex for each model (1 to 8 constraints,\n"
+     "separated by commas): uniform:LO-HI, constant:K, degree or\n"
+     "bump:PEAK:VERTEX:RADIUS"},
+    {"-edge-weights", Option::kEdgeWeights, "MODEL", true,
+     "a weight on every edge: uniform:LO-HI, constant:K, length:SCALE\n"
+     "or, for the mesh, axes:W1,W2,... (one weight for each axis)"},
+    {"-seed", Option::kSeed, "N", true,
+     "the seed of the random weights (0 to 18446744073709551615; 1 if none)"},
 });
 
 // Arguments that ask for something else than a graph; taken only as they stand, and heeded only
@@ -166,19 +178,6 @@ void apply_format(std::string_view value, Settings& settings) {
     }
   });
   if (!known) settings.unknown_format = std::string(value);
-}
-
-// A seed: decimal digits alone, of a value below 2^64.
-std::optional<std::uint64_t> read_seed(std::string_view value) {
-  if (value.empty()) return std::nullopt;
-  std::uint64_t seed = 0;
-  for (const char c : value) {
-    if (c < '0' || c > '9' || __builtin_mul_overflow(seed, 10, &seed) ||
-        __builtin_add_overflow(seed, static_cast<std::uint64_t>(c - '0'), &seed)) {
-      return std::nullopt;
-    }
-  }
-  return seed;
 }
 
 void apply_seed(std::string_view value, Settings& settings) {
@@ -312,6 +311,15 @@ int parse_command_line(int argc, const char* const* argv, Settings& settings) {
         break;
       case Option::kPeriodic:
         read_periodic(value, settings);
+        break;
+      case Option::kVertexWeights:
+        read_vertex_weights(value, settings);
+        break;
+      case Option::kEdgeWeights:
+        read_edge_weights(value, settings);
+        break;
+      case Option::kSeed:
+        read_weight_seed(value, settings);
         break;
       case Option::kSimple:
       case Option::kProgress:

@@ -16,6 +16,7 @@
 #include "generators/generators.hpp"
 #include "generators/mesh_options.hpp"
 #include "graphfile/graph.hpp"
+#include "graphfile/weights.hpp"
 
 namespace famgen {
 
@@ -52,6 +53,10 @@ struct FamilyRequest {
   // that names nothing they take was refused.
   bool mesh_options_given = false;
   std::string mesh_option_error;
+  // -vertex-weights, -edge-weights and -seed, and why the first value that names no model or
+  // seed was refused.
+  WeightRequest weights;
+  std::string weights_error;
 };
 
 // What the command line knows of a family: its keyword, the least sizes it takes and the

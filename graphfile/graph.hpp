@@ -38,6 +38,14 @@ enum class CountsLineEnd {
   kSpaceThenNewline,  // "%d %d \n"
 };
 
+// The weights a graph's lines carry (weights.hpp): vertex weights for this many constraints
+// (METIS's ncon; 0 for none), and edge weights or none.
+struct WeightFacts {
+  int vertex_constraints = 0;
+  bool edges = false;
+  bool any() const { return vertex_constraints > 0 || edges; }
+};
+
 // What a layout needs to know of a graph besides its lines.
 struct GraphFacts {
   GraphCounts counts;
@@ -52,6 +60,7 @@ struct GraphFacts {
   // in units of 10^-decimals (0: whole numbers; 6: micro-units, written with six decimals).
   int dimension = 2;
   int decimals = 0;
+  WeightFacts weights;  // none but with -vertex-weights or -edge-weights
   // The vertex lines: counts.vertices of them, or none when that is below 1.
   Vertex line_count() const { return counts.vertices > 0 ? counts.vertices : 0; }
 };
@@ -168,6 +177,8 @@ class GraphSource {
   virtual std::uint64_t format(const FormatJob& job, ChunkOutput& out) const = 0;
 };
 
+class VirtualFamily;  // virtual_family.hpp
+
 // A graph as the library's arrays see it (output/arrays.hpp): its facts and the numbers of any
 // job. Apart from GraphSource, so that the command line, which writes no arrays, compiles none.
 class ArraySource {
@@ -183,6 +194,9 @@ class ArraySource {
   // The positions of the job's lines' vertices, GraphFacts::dimension coordinates each, in
   // units (not in units of 10^-decimals).
   virtual void list_positions(const ArrayJob& job, double* coordinates) const = 0;
+  // The family's lines and positions in its own numbering, through virtual calls: what the
+  // weights are worked out from.
+  virtual const VirtualFamily& lines() const = 0;
 };
 
 // Where a run's outputs go: files, standard output, memory, or one file from many processes.
@@ -199,23 +213,27 @@ class ArrayTarget {
   virtual Outcome fill(const ArraySource& source) const = 0;
 };
 
+struct WeightRequest;  // weights.hpp
+
 // What a family is made for, once it has passed its size checks: written to a destination (as
-// its simple graph when simple, -simple), or, without one, only asked its facts, which builds
-// nothing (not the Sierpinski graph's store either).
+// its simple graph when simple, -simple; with the weights asked for, if any), or, without one,
+// only asked its facts, which builds nothing (not the Sierpinski graph's store either).
 struct FamilyUse {
   const GraphDestination* destination = nullptr;
   bool simple = false;
-  GraphFacts* facts = nullptr;  // filled when there is no destination
+  GraphFacts* facts = nullptr;             // filled when there is no destination
+  const WeightRequest* weights = nullptr;  // none when null or when it asks for none
 };
 
 // The use that writes a family to destination, which must outlive the call it is handed to.
-inline FamilyUse write_to(const GraphDestination& destination, bool simple = false) {
-  return {&destination, simple, nullptr};
+inline FamilyUse write_to(const GraphDestination& destination, bool simple = false,
+                          const WeightRequest* weights = nullptr) {
+  return {&destination, simple, nullptr, weights};
 }
 
 // The use that asks a family its facts into facts.
 inline FamilyUse facts_into(GraphFacts& facts) {
-  return {nullptr, false, &facts};
+  return {nullptr, false, &facts, nullptr};
 }
 
 // A family made for the library's arrays: filled into target.

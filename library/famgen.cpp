@@ -87,6 +87,14 @@ std::optional<Error> read_graph(const Graph& graph, FamilyRequest& request) {
   if (request.sizes.size() > 1) request.second_size = request.sizes[1];
   if (!graph.stencil.empty()) read_stencil(graph.stencil, request);
   if (!graph.periodic.empty()) read_periodic(graph.periodic, request);
+  for (const auto& [what, text] :
+       {std::pair<std::string_view, std::string_view>{"the vertex weights", graph.vertex_weights},
+        {"the edge weights", graph.edge_weights}}) {
+    if (std::optional<Error> error = nul_refusal(what, text)) return error;
+  }
+  if (!graph.vertex_weights.empty()) read_vertex_weights(graph.vertex_weights, request);
+  if (!graph.edge_weights.empty()) read_edge_weights(graph.edge_weights, request);
+  request.weights.seed = graph.seed;
   return std::nullopt;
 }
 
@@ -111,10 +119,12 @@ ArrayRequest array_request(const Graph& graph, const CsrOptions& options) {
 }
 
 // The arrays the request asks of the graph, or why they cannot be had.
-std::optional<Error> fill(const Graph& graph, const ArrayRequest& request, GraphArrays& arrays) {
+std::optional<Error> fill(const Graph& graph, ArrayRequest request, GraphArrays& arrays) {
   FamilyRequest family;
   if (std::optional<Error> error = read_graph(graph, family)) return error;
-  const Outcome outcome = fill_request(family, ArrayDestination(request, arrays));
+  const WeightRequest weights = drawn_weights(family);
+  if (request.adjacency) request.weights = &weights;
+  const Outcome outcome = fill_request(family, ArrayDestination(std::move(request), arrays));
   if (outcome.status != kStatusWritten) return error_of(outcome, arrays.out_of_memory);
   return std::nullopt;
 }
@@ -145,6 +155,11 @@ Result<Csr<Index>> csr(const Graph& graph, const CsrOptions& options) try {
   csr.last = arrays.last;
   csr.xadj = array_of<Index>(arrays.xadj, arrays.last - arrays.first + 1);
   csr.adjncy = array_of<Index>(arrays.adjncy, arrays.entries);
+  csr.constraints = arrays.constraints;
+  if (arrays.vwgt) {
+    csr.vwgt = array_of<Index>(arrays.vwgt, csr.vertices() * arrays.constraints);
+  }
+  if (arrays.adjwgt) csr.adjwgt = array_of<Index>(arrays.adjwgt, arrays.entries);
   if (options.coordinates) {
     csr.dimension = arrays.dimension;
     csr.coordinates =

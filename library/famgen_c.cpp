@@ -31,6 +31,9 @@ famgen::Graph graph_of(const famgen_graph& graph) {
   if (graph.stencil != nullptr) named.stencil = graph.stencil;
   if (graph.periodic != nullptr) named.periodic = graph.periodic;
   if (graph.permute != 0) named.permute = graph.seed;
+  if (graph.vertex_weights != nullptr) named.vertex_weights = graph.vertex_weights;
+  if (graph.edge_weights != nullptr) named.edge_weights = graph.edge_weights;
+  if (graph.weight_seed_given != 0) named.seed = graph.weight_seed;
   return named;
 }
 
@@ -59,6 +62,9 @@ int build(const famgen_graph* graph, const famgen_options* options, CCsr* csr) {
   csr->adjncy = made->adjncy.release();
   csr->dimension = made->dimension;
   csr->coordinates = made->coordinates.release();
+  csr->ncon = made->constraints;
+  csr->vwgt = made->vwgt.release();
+  csr->adjwgt = made->adjwgt.release();
   return FAMGEN_OK;
 }
 
@@ -68,6 +74,8 @@ void release(CCsr* csr) {
   famgen::free_memory(csr->xadj);
   famgen::free_memory(csr->adjncy);
   famgen::free_memory(csr->coordinates);
+  famgen::free_memory(csr->vwgt);
+  famgen::free_memory(csr->adjwgt);
   *csr = CCsr{};
 }
 

@@ -66,6 +66,39 @@ void read_periodic(std::string_view value, FamilyRequest& request) {
   request.periodic = std::move(periodic);
 }
 
+std::optional<std::uint64_t> read_seed(std::string_view value) {
+  if (value.empty()) return std::nullopt;
+  std::uint64_t seed = 0;
+  for (const char c : value) {
+    if (c < '0' || c > '9' || __builtin_mul_overflow(seed, 10, &seed) ||
+        __builtin_add_overflow(seed, static_cast<std::uint64_t>(c - '0'), &seed)) {
+      return std::nullopt;
+    }
+  }
+  return seed;
+}
+
+void read_vertex_weights(std::string_view value, FamilyRequest& request) {
+  if (std::optional<std::string> why = read_vertex_weights(value, request.weights.vertex)) {
+    if (request.weights_error.empty()) request.weights_error = std::move(*why);
+  }
+}
+
+void read_edge_weights(std::string_view value, FamilyRequest& request) {
+  if (std::optional<std::string> why = read_edge_weights(value, request.weights.edge)) {
+    if (request.weights_error.empty()) request.weights_error = std::move(*why);
+  }
+}
+
+void read_weight_seed(std::string_view value, FamilyRequest& request) {
+  if (const std::optional<std::uint64_t> seed = read_seed(value)) {
+    request.weights.seed = *seed;
+  } else if (request.weights_error.empty()) {
+    request.weights_error = "-seed takes a whole number from 0 to 18446744073709551615, not '" +
+                            std::string(value) + "'";
+  }
+}
+
 std::optional<Format> format_named(std::string_view keyword) {
   std::optional<Format> named;
   for_each_format([&](Format format) {
@@ -103,16 +136,32 @@ std::optional<Outcome> request_failure(const FamilyRequest& request) {
   if (request.mesh_options_given && request.graph_type != GRAPH_MESH) {
     return refused("-stencil and -periodic apply to the mesh alone");
   }
+  if (!request.weights_error.empty()) return refused(request.weights_error);
+  const std::optional<WeightModel>& edge = request.weights.edge;
+  if (edge && edge->kind == WeightModelKind::kAxes && request.graph_type != GRAPH_MESH) {
+    return refused("-edge-weights " + edge->text + " applies to the mesh alone");
+  }
   if (const std::optional<std::string_view> message = size_message(request)) {
     return Outcome{static_cast<int>(message->size()), std::string(*message), {}};
   }
   return std::nullopt;
 }
 
+WeightRequest drawn_weights(const FamilyRequest& request) {
+  // The mesh draws its axes from the last to the first: its axis weights, given in the order of
+  // its sizes, go the same way.
+  WeightRequest weights = request.weights;
+  if (weights.edge && weights.edge->kind == WeightModelKind::kAxes) {
+    std::reverse(weights.edge->axes.begin(), weights.edge->axes.end());
+  }
+  return weights;
+}
+
 Outcome write_request(const FamilyRequest& request, const GraphDestination& destination,
                       bool simple) {
   if (std::optional<Outcome> failure = request_failure(request)) return std::move(*failure);
-  return make_family(request, write_to(destination, simple));
+  const WeightRequest weights = drawn_weights(request);
+  return make_family(request, write_to(destination, simple, &weights));
 }
 
 Outcome request_facts(const FamilyRequest& request, GraphFacts& facts) {

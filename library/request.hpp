@@ -22,6 +22,15 @@ void read_stencil(std::string_view value, FamilyRequest& request);
 // are ("1,0,1").
 void read_periodic(std::string_view value, FamilyRequest& request);
 
+// -vertex-weights, -edge-weights and -seed: the models or the seed, or why not in
+// request.weights_error, unless an earlier value was refused.
+void read_vertex_weights(std::string_view value, FamilyRequest& request);
+void read_edge_weights(std::string_view value, FamilyRequest& request);
+void read_weight_seed(std::string_view value, FamilyRequest& request);
+
+// A seed: decimal digits alone, of a value below 2^64.
+std::optional<std::uint64_t> read_seed(std::string_view value);
+
 // Splits off the next number of a value of sizes or flags, skipping the commas, spaces, tabs
 // and newlines before it; empty when none is left.
 std::string_view next_size_token(std::string_view& rest);
@@ -37,9 +46,14 @@ WriteOptions file_outputs(const std::string& out, Format format, const std::stri
                           ThreadRequest threads, RelabelSeed seed);
 
 // The checks every request passes before its family is made, in this order: the mesh options'
-// values, the mesh options given to another family, the family's least sizes. The outcome of
+// values, the mesh options given to another family, the weights' values, the mesh's axis
+// weights given to another family, the family's least sizes. The outcome of
 // the first that fails; nothing when all pass. request names a family (not GRAPH_NONE).
 std::optional<Outcome> request_failure(const FamilyRequest& request);
+
+// The weights the request asks for, as the family's positions take them (the mesh's axis
+// weights in the order it draws its axes).
+WeightRequest drawn_weights(const FamilyRequest& request);
 
 // The checks, then the family: refused when it cannot be had (figures past 64 bits) or cannot
 // build what its lines read, otherwise handed to the destination, without its self-loops and

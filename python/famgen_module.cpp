@@ -26,10 +26,17 @@ namespace {
   throw py::error_already_set();
 }
 
+// The weights: -vertex-weights's models, -edge-weights's model and -seed (empty: none).
+struct Weights {
+  std::string vertex;
+  std::string edge;
+  std::uint64_t seed = 1;
+};
+
 famgen::Graph graph_of(const std::string& family, const std::vector<std::int64_t>& sizes,
                        std::optional<std::uint64_t> permute, const std::string& stencil,
-                       const std::string& periodic) {
-  return {family, sizes, stencil, periodic, permute};
+                       const std::string& periodic, const Weights& weights = {}) {
+  return {family, sizes, stencil, periodic, permute, weights.vertex, weights.edge, weights.seed};
 }
 
 // The options of a range [first, last) of which either end may be left out: from vertex 0, to
@@ -74,15 +81,23 @@ py::tuple csr_arrays(const famgen::Graph& graph, int threads, std::optional<std:
   famgen::Csr<Index>& csr = **made;
   const auto rows = static_cast<py::ssize_t>(csr.xadj.size());
   const auto entries = static_cast<py::ssize_t>(csr.adjncy.size());
+  // The weights, None when not asked: vwgt as an (n, ncon) array, adjwgt beside adjncy.
+  py::object vwgt = py::none();
+  py::object adjwgt = py::none();
+  if (csr.constraints > 0) vwgt = numpy_of(csr.vwgt, {rows - 1, csr.constraints});
+  if (!graph.edge_weights.empty()) adjwgt = numpy_of(csr.adjwgt, {entries});
   return py::make_tuple(numpy_of(csr.xadj, {rows}), numpy_of(csr.adjncy, {entries}),
-                        csr.vertex_count);
+                        csr.vertex_count, vwgt, adjwgt);
 }
 
 py::tuple csr_of(const std::string& family, const std::vector<std::int64_t>& sizes,
                  std::optional<std::uint64_t> permute, const std::string& stencil,
                  const std::string& periodic, int threads, bool wide,
-                 std::optional<std::int64_t> first, std::optional<std::int64_t> last) {
-  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic);
+                 std::optional<std::int64_t> first, std::optional<std::int64_t> last,
+                 const std::string& vertex_weights, const std::string& edge_weights,
+                 std::uint64_t seed) {
+  const famgen::Graph graph =
+      graph_of(family, sizes, permute, stencil, periodic, {vertex_weights, edge_weights, seed});
   return wide ? csr_arrays<std::int64_t>(graph, threads, first, last)
               : csr_arrays<std::int32_t>(graph, threads, first, last);
 }
@@ -111,8 +126,11 @@ py::array coordinates_of(const std::string& family, const std::vector<std::int64
 void write_files(const std::string& family, const std::vector<std::int64_t>& sizes,
                  std::optional<std::uint64_t> permute, const std::string& stencil,
                  const std::string& periodic, const std::string& out, const std::string& format,
-                 const std::string& coordinates, std::optional<int> threads) {
-  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic);
+                 const std::string& coordinates, std::optional<int> threads,
+                 const std::string& vertex_weights, const std::string& edge_weights,
+                 std::uint64_t seed) {
+  const famgen::Graph graph =
+      graph_of(family, sizes, permute, stencil, periodic, {vertex_weights, edge_weights, seed});
   std::optional<famgen::Error> error;
   {
     const py::gil_scoped_release unlocked;

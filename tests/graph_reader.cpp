@@ -83,18 +83,61 @@ ReadGraph parse_graph(const std::string& text, bool has_heading) {
     graph.comment_line = lines[0];
     bool trailing = false;
     const std::vector<std::int64_t> counts = parse_numbers(lines[1], trailing, graph.format_faults);
-    if (counts.size() != 2) {
-      graph.format_faults.push_back("the counts line does not hold two numbers: " + lines[1]);
+    if (counts.size() < 2 || counts.size() > 4) {
+      graph.format_faults.push_back("the counts line does not hold two to four numbers: " +
+                                    lines[1]);
       return graph;
     }
     graph.vertex_count = counts[0];
     graph.edge_figure = counts[1];
     graph.counts_line_trailing_space = trailing;
     first_vertex_line = 2;
+    if (counts.size() >= 3) {
+      // fmt's digits, from the last: edge weights, vertex weights, vertex sizes.
+      const std::int64_t fmt = counts[2];
+      const bool digits_known = fmt == 0 || fmt == 1 || fmt == 10 || fmt == 11;
+      if (!digits_known) graph.format_faults.push_back("fmt " + std::to_string(fmt) + " not read");
+      graph.fmt = digits_known ? static_cast<int>(fmt) : 0;
+    }
+    graph.ncon = graph.fmt / 10 == 1 ? 1 : 0;
+    if (counts.size() == 4) {
+      if (graph.ncon == 0 || counts[3] < 1) {
+        graph.format_faults.push_back("ncon " + std::to_string(counts[3]) + " with fmt " +
+                                      std::to_string(graph.fmt));
+      } else {
+        graph.ncon = static_cast<int>(counts[3]);
+      }
+    }
   }
+  const bool edge_weights = graph.fmt % 10 == 1;
+  const auto ncon = static_cast<std::size_t>(graph.ncon);
   for (std::size_t k = first_vertex_line; k < lines.size(); ++k) {
     bool trailing = false;
-    graph.adjacency.push_back(parse_numbers(lines[k], trailing, graph.format_faults));
+    std::vector<std::int64_t> numbers = parse_numbers(lines[k], trailing, graph.format_faults);
+    if (numbers.size() < ncon || (edge_weights && (numbers.size() - ncon) % 2 != 0)) {
+      graph.format_faults.push_back("line " + std::to_string(k + 1) + " does not hold " +
+                                    std::to_string(ncon) + " vertex weights and whole entries: '" +
+                                    lines[k] + "'");
+      numbers.resize(ncon + (numbers.size() < ncon ? 0 : (numbers.size() - ncon) / 2 * 2));
+    }
+    if (ncon == 0 && !edge_weights) {
+      graph.adjacency.push_back(std::move(numbers));
+      continue;
+    }
+    const auto entries_start = numbers.begin() + static_cast<std::ptrdiff_t>(ncon);
+    if (ncon > 0) graph.vertex_weights.emplace_back(numbers.begin(), entries_start);
+    if (!edge_weights) {
+      graph.adjacency.emplace_back(entries_start, numbers.end());
+      continue;
+    }
+    std::vector<std::int64_t> neighbours;
+    std::vector<std::int64_t> weights;
+    for (auto at = entries_start; at != numbers.end(); at += 2) {
+      neighbours.push_back(at[0]);
+      weights.push_back(at[1]);
+    }
+    graph.adjacency.push_back(std::move(neighbours));
+    graph.edge_weights.push_back(std::move(weights));
   }
   if (!has_heading) graph.vertex_count = static_cast<std::int64_t>(graph.adjacency.size());
   return graph;
@@ -109,31 +152,75 @@ std::vector<std::string> check_graph(const ReadGraph& graph, bool check_edge_fig
                      std::to_string(vertex_count));
     return faults;
   }
-  // Each entry v on u's line is the arc (u, v); the graph is undirected exactly when the arcs
-  // and the reversed arcs are the same multiset.
-  std::vector<std::pair<std::int64_t, std::int64_t>> arcs;
-  std::vector<std::pair<std::int64_t, std::int64_t>> reversed;
+  const bool edge_weights = !graph.edge_weights.empty();
+  if (!graph.vertex_weights.empty() || graph.ncon > 0) {
+    for (std::size_t k = 0; k < graph.vertex_weights.size(); ++k) {
+      const auto& weights = graph.vertex_weights[k];
+      if (weights.size() != static_cast<std::size_t>(graph.ncon) ||
+          std::any_of(weights.begin(), weights.end(), [](std::int64_t w) { return w < 0; })) {
+        faults.push_back("vertex " + std::to_string(k + 1) + " has not " +
+                         std::to_string(graph.ncon) + " vertex weights of at least 0");
+      }
+    }
+    if (graph.vertex_weights.size() != graph.adjacency.size())
+      faults.push_back("vertex weights for " + std::to_string(graph.vertex_weights.size()) +
+                       " of the " + std::to_string(graph.adjacency.size()) + " lines");
+  }
+  if (edge_weights && graph.edge_weights.size() != graph.adjacency.size()) {
+    faults.push_back("edge weights for " + std::to_string(graph.edge_weights.size()) + " of the " +
+                     std::to_string(graph.adjacency.size()) + " lines");
+    return faults;
+  }
+  // Each entry v on u's line is the arc (u, v), with its weight w (0 in a file without edge
+  // weights); the graph is undirected exactly when the arcs and the reversed arcs are the same
+  // multiset, and its edges weigh the same from both ends when (u, v, w) and (v, u, w) are.
+  struct Arc {
+    std::int64_t from;
+    std::int64_t to;
+    std::int64_t weight;
+    auto operator<=>(const Arc&) const = default;
+  };
+  std::vector<Arc> arcs;
+  std::vector<Arc> reversed;
   for (std::int64_t u = 1; u <= vertex_count; ++u) {
-    for (const std::int64_t v : graph.adjacency[static_cast<std::size_t>(u - 1)]) {
+    const auto& line = graph.adjacency[static_cast<std::size_t>(u - 1)];
+    for (std::size_t j = 0; j < line.size(); ++j) {
+      const std::int64_t v = line[j];
+      const std::int64_t w =
+          edge_weights ? graph.edge_weights[static_cast<std::size_t>(u - 1)][j] : 0;
       if (v < 1 || v > vertex_count) {
         faults.push_back("vertex " + std::to_string(u) + " lists " + std::to_string(v) +
                          ", outside 1.." + std::to_string(vertex_count));
         continue;
       }
-      arcs.emplace_back(u, v);
-      reversed.emplace_back(v, u);
+      if (edge_weights && w < 1) {
+        faults.push_back("edge " + std::to_string(u) + "-" + std::to_string(v) + " weighs " +
+                         std::to_string(w));
+      }
+      arcs.push_back({u, v, w});
+      reversed.push_back({v, u, w});
     }
   }
   std::sort(arcs.begin(), arcs.end());
   std::sort(reversed.begin(), reversed.end());
-  if (arcs != reversed) {
-    const auto mismatch = std::mismatch(arcs.begin(), arcs.end(), reversed.begin());
+  const auto same_ends = [](const Arc& a, const Arc& b) {
+    return a.from == b.from && a.to == b.to;
+  };
+  if (!std::equal(arcs.begin(), arcs.end(), reversed.begin(), reversed.end(), same_ends)) {
+    const auto mismatch =
+        std::mismatch(arcs.begin(), arcs.end(), reversed.begin(), reversed.end(), same_ends);
     std::string where = "edges not listed at both ends";
     if (mismatch.first != arcs.end()) {
-      where += ", first near " + std::to_string(mismatch.first->first) + "-" +
-               std::to_string(mismatch.first->second);
+      where += ", first near " + std::to_string(mismatch.first->from) + "-" +
+               std::to_string(mismatch.first->to);
     }
     faults.push_back(where);
+  } else if (arcs != reversed) {
+    const auto mismatch = std::mismatch(arcs.begin(), arcs.end(), reversed.begin());
+    faults.push_back("edge " + std::to_string(mismatch.first->from) + "-" +
+                     std::to_string(mismatch.first->to) + " weighs " +
+                     std::to_string(mismatch.first->weight) + " on one line and " +
+                     std::to_string(mismatch.second->weight) + " on the other");
   }
   if (check_edge_figure && graph.has_heading &&
       static_cast<std::int64_t>(arcs.size()) * edge_figure_factor != 2 * graph.edge_figure) {
@@ -272,18 +359,27 @@ ParhipGraph read_parhip(const std::string& bytes) {
   graph.version = word_at(bytes, 0);
   graph.vertex_count = word_at(bytes, 8);
   graph.entry_count = word_at(bytes, 16);
-  const std::uint64_t words = bytes.size() / 8;
-  if (words != 3 + graph.vertex_count + 1 + graph.entry_count) {
-    graph.faults.push_back("the file holds " + std::to_string(words) +
-                           " words for n = " + std::to_string(graph.vertex_count) +
-                           ", m = " + std::to_string(graph.entry_count));
+  if ((graph.version & ~std::uint64_t{3}) != 0) {
+    graph.faults.push_back("version " + std::to_string(graph.version) + " is not of 64-bit words");
     return graph;
   }
-  for (std::uint64_t k = 0; k <= graph.vertex_count; ++k)
+  const bool vertex_weights = (graph.version & 2) == 0;
+  const bool edge_weights = (graph.version & 1) == 0;
+  const std::uint64_t n = graph.vertex_count;
+  const std::uint64_t m = graph.entry_count;
+  const std::uint64_t words = bytes.size() / 8;
+  if (words != 3 + n + 1 + m + (vertex_weights ? n : 0) + (edge_weights ? m : 0)) {
+    graph.faults.push_back("the file holds " + std::to_string(words) +
+                           " words for n = " + std::to_string(n) + ", m = " + std::to_string(m) +
+                           ", version " + std::to_string(graph.version));
+    return graph;
+  }
+  const std::uint64_t entries_end = 8 * (3 + n + 1 + m);
+  for (std::uint64_t k = 0; k <= n; ++k)
     graph.offsets.push_back(word_at(bytes, 8 * (3 + k)));
-  for (std::uint64_t k = 0; k < graph.vertex_count; ++k) {
+  for (std::uint64_t k = 0; k < n; ++k) {
     std::vector<std::int64_t> neighbours;
-    if (graph.offsets[k] > graph.offsets[k + 1] || graph.offsets[k + 1] > bytes.size() ||
+    if (graph.offsets[k] > graph.offsets[k + 1] || graph.offsets[k + 1] > entries_end ||
         graph.offsets[k] % 8 != 0) {
       graph.faults.push_back("offset of vertex " + std::to_string(k) + " out of order");
       return graph;
@@ -291,6 +387,22 @@ ParhipGraph read_parhip(const std::string& bytes) {
     for (std::uint64_t at = graph.offsets[k]; at < graph.offsets[k + 1]; at += 8)
       neighbours.push_back(static_cast<std::int64_t>(word_at(bytes, at)) + 1);
     graph.adjacency.push_back(neighbours);
+  }
+  // The weights follow the entries in the order of the entries: the k-th edge weight belongs to
+  // the entry at offset start + 8k.
+  std::uint64_t at = entries_end;
+  if (vertex_weights) {
+    for (std::uint64_t k = 0; k < n; ++k, at += 8)
+      graph.vertex_weights.push_back(static_cast<std::int64_t>(word_at(bytes, at)));
+  }
+  if (edge_weights) {
+    const std::uint64_t entries_start = n == 0 ? entries_end : graph.offsets[0];
+    for (std::uint64_t k = 0; k < n; ++k) {
+      std::vector<std::int64_t> weights;
+      for (std::uint64_t entry = graph.offsets[k]; entry < graph.offsets[k + 1]; entry += 8)
+        weights.push_back(static_cast<std::int64_t>(word_at(bytes, at + entry - entries_start)));
+      graph.edge_weights.push_back(weights);
+    }
   }
   return graph;
 }
@@ -305,21 +417,39 @@ ScotchGraph read_scotch(const std::string& text) {
   std::getline(lines, counts);
   std::getline(lines, flags);
   const std::vector<std::int64_t> figures = whitespace_numbers(counts);
-  if (version != "0" || figures.size() != 2 || flags != "1 000") {
+  // "1 LEV": numbered from 1; no labels, then whether edge loads and vertex loads are there.
+  const bool flags_known = flags.size() == 5 && flags.rfind("1 0", 0) == 0 &&
+                           (flags[3] == '0' || flags[3] == '1') &&
+                           (flags[4] == '0' || flags[4] == '1');
+  if (version != "0" || figures.size() != 2 || !flags_known) {
     graph.faults.push_back("heading '" + version + "|" + counts + "|" + flags + "'");
     return graph;
   }
   graph.vertex_count = figures[0];
   graph.arc_count = figures[1];
+  graph.flags = flags.substr(2);
+  const bool edge_loads = flags[3] == '1';
+  const bool vertex_loads = flags[4] == '1';
+  const std::size_t before_degree = vertex_loads ? 1 : 0;
+  const std::size_t per_entry = edge_loads ? 2 : 1;
   std::string line;
   while (std::getline(lines, line)) {
     std::vector<std::int64_t> numbers = whitespace_numbers(line);
-    if (numbers.empty() || numbers[0] != static_cast<std::int64_t>(numbers.size()) - 1) {
+    if (numbers.size() <= before_degree || numbers[before_degree] < 0 ||
+        static_cast<std::size_t>(numbers[before_degree]) * per_entry !=
+            numbers.size() - before_degree - 1) {
       graph.faults.push_back("a line whose degree does not count its neighbours: '" + line + "'");
       continue;
     }
-    numbers.erase(numbers.begin());
-    graph.adjacency.push_back(numbers);
+    if (vertex_loads) graph.vertex_weights.push_back(numbers[0]);
+    std::vector<std::int64_t> neighbours;
+    std::vector<std::int64_t> loads;
+    for (std::size_t at = before_degree + 1; at < numbers.size(); at += per_entry) {
+      if (edge_loads) loads.push_back(numbers[at]);
+      neighbours.push_back(numbers[at + per_entry - 1]);
+    }
+    graph.adjacency.push_back(neighbours);
+    if (edge_loads) graph.edge_weights.push_back(loads);
   }
   return graph;
 }
@@ -340,11 +470,15 @@ EdgeLines read_edge_lines(const std::string& text, char comment_mark, std::int64
       figures_read = true;
       continue;
     }
-    if (numbers.size() != 2) {
-      result.faults.push_back("an edge line without two numbers: '" + line + "'");
+    // The first edge line says whether the lines carry weights; the others must agree.
+    const bool weighted = result.edges.empty() ? numbers.size() == 3 : !result.weights.empty();
+    if (numbers.size() != (weighted ? 3u : 2u)) {
+      result.faults.push_back(std::string("an edge line without ") + (weighted ? "three" : "two") +
+                              " numbers: '" + line + "'");
       continue;
     }
     result.edges.emplace_back(numbers[0] + 1 - base, numbers[1] + 1 - base);
+    if (weighted) result.weights.push_back(numbers[2]);
   }
   return result;
 }

@@ -278,7 +278,7 @@ TEST(Library, ArraysBeyondMemoryAreRefused) {
 
 TEST(Library, TheCInterfaceHandsOverTheSameArrays) {
   const std::int64_t sizes[] = {3, 3, 4};
-  const famgen_graph mesh = {"mesh", sizes, 3, "box", "0,1,1", 1, 11};
+  const famgen_graph mesh = {"mesh", sizes, 3, "box", "0,1,1", 1, 11, nullptr, nullptr, 0, 0};
   const famgen_options options = {2, 1, 5, 31, 1};
   famgen_csr32 narrow;
   famgen_csr64 wide;
@@ -300,13 +300,13 @@ TEST(Library, TheCInterfaceHandsOverTheSameArrays) {
   EXPECT_EQ(narrow.xadj, nullptr);
 
   const std::int64_t too_small[] = {2};
-  const famgen_graph star = {"star", too_small, 1, nullptr, nullptr, 0, 0};
+  const famgen_graph star = {"star", too_small, 1, nullptr, nullptr, 0, 0, nullptr, nullptr, 0, 0};
   EXPECT_EQ(famgen_build_csr32(&star, nullptr, &narrow), FAMGEN_SIZES);
   EXPECT_STREQ(famgen_error(), "Star size must be greatwer than 2. Exiting.");
   EXPECT_EQ(narrow.xadj, nullptr);
   std::int64_t vertex_count = 0;
   std::int64_t entries = 0;
-  const famgen_graph grid = {"grid", sizes + 1, 2, nullptr, nullptr, 0, 0};
+  const famgen_graph grid = {"grid", sizes + 1, 2, nullptr, nullptr, 0, 0, nullptr, nullptr, 0, 0};
   ASSERT_EQ(famgen_graph_size(&grid, &vertex_count, &entries), FAMGEN_OK);
   EXPECT_EQ(vertex_count, 12);
   EXPECT_EQ(entries, 34);

@@ -103,6 +103,34 @@ check_simple torus 2,7 -permute 5
 check_simple folded_grid 1,9 -permute 18446744073709551615
 check_simple completegraph 6,3 -permute 1 -threads 2
 
+# Weighted files (fmt 11, ncon 2, then fmt 10 and 1 alone): graphchk, which compares each edge's
+# weight at its two ends, accepts every family's file, the -simple file of those it refuses
+# plain; and it refuses a file with one end of one edge weighed differently, so that its verdict
+# is worth reading.
+weights=(-vertex-weights uniform:1-100,degree -edge-weights uniform:1-9 -seed 3)
+for graph in "grid 12,12" "partial_grid 7,4" "folded_grid 5,7" "partial_folded_grid 6,6" \
+  "circle 50" "star 20" "torus 10,7" "cylinder 3,4" "tree 5" "hypercube 5" "sierpinski 3" \
+  "mesh 9,6 -stencil box -periodic all" "mesh 3,4,5 -periodic 1,0,1"; do
+  # shellcheck disable=SC2086 # the keyword, its sizes and options, split at spaces
+  check accepted $graph "${weights[@]}"
+done
+check accepted grid 12,12 -vertex-weights bump:40:70:3
+check accepted circle 50 -edge-weights length:100
+check accepted mesh 5,4,3 -stencil box -edge-weights axes:3,2,1
+for graph in "circle 2" "star 3" "torus 2,2" "cylinder 2,2" "folded_grid 1,4" "completegraph 4,3" \
+  "unconnected_completegraph 3,2"; do
+  # shellcheck disable=SC2086 # as above
+  check_simple $graph "${weights[@]}"
+done
+"$famgen" -graphtype grid -size 3,4 -out "$folder/weighed" "${weights[@]}"
+awk 'NR == 3 { $4 = $4 + 1 } { print }' "$folder/weighed" >"$folder/misweighed"
+if graphchk "$folder/misweighed" 2>&1 | grep -q "do not have the same weight"; then
+  passed=$((passed + 1))
+else
+  echo "FAIL: graphchk did not notice an edge weighed differently at its two ends"
+  failures=$((failures + 1))
+fi
+
 # gpmetis partitions the 100 x 100 grid into 4 parts: 10000 lines, parts 0 to 3.
 "$famgen" -graphtype grid -size 100,100 -out "$folder/g100"
 if gpmetis "$folder/g100" 4 >"$folder/gpmetis.log" 2>&1 && [[ -f $folder/g100.part.4 ]] &&
@@ -111,6 +139,27 @@ if gpmetis "$folder/g100" 4 >"$folder/gpmetis.log" 2>&1 && [[ -f $folder/g100.pa
   passed=$((passed + 1))
 else
   echo "FAIL: gpmetis did not partition the 100 x 100 grid into 4 parts"
+  cat "$folder/gpmetis.log"
+  failures=$((failures + 1))
+fi
+
+# gpmetis balances the two constraints of a weighted 20 x 20 x 20 mesh over 4 parts, and the
+# edge cut it reports is the weight of the edges between parts as the file and its partition
+# give it: the weights are read where famgen put them.
+"$famgen" -graphtype mesh -size 20,20,20 -out "$folder/weighted" \
+  -vertex-weights uniform:1-10,degree -edge-weights uniform:1-5
+gpmetis "$folder/weighted" 4 >"$folder/gpmetis.log" 2>&1
+reported=$(sed -n 's/.*Edgecut: *\([0-9]*\).*/\1/p' "$folder/gpmetis.log" | head -n 1)
+weighed=$(awk 'NR == FNR { part[FNR] = $1; next }
+  FNR > 2 { for (k = 3; k < NF; k += 2) if (part[FNR - 2] != part[$k]) cut += $(k + 1) }
+  END { print cut / 2 }' "$folder/weighted.part.4" "$folder/weighted" 2>/dev/null)
+if grep -q "Balancing constraints: 2" "$folder/gpmetis.log" &&
+  [[ $(wc -l <"$folder/weighted.part.4") -eq 8000 ]] &&
+  [[ $(sort -u "$folder/weighted.part.4" | tr '\n' ' ') == "0 1 2 3 " ]] &&
+  [[ -n $reported && $reported == "$weighed" ]]; then
+  passed=$((passed + 1))
+else
+  echo "FAIL: gpmetis on the weighted 20^3 mesh: edge cut '$reported', the file's '$weighed'"
   cat "$folder/gpmetis.log"
   failures=$((failures + 1))
 fi

@@ -1,9 +1,9 @@
 // Run under mpirun with any number of processes: every family of the checksum table, in every
 // layout, plain and relabelled, single-pass or threaded in each process, written by all the
 // processes together must have the recorded checksum (famgen's own bytes); so must two outputs
-// of one run; and a run that cannot open its file fails on every process with the same status,
-// leaving no file.
-// Usage: famgen_mpi_tests CHECKSUMS
+// of one run; weighted graphs must be the bytes one process writes; and a run that cannot open its
+// file fails on every process with the same status, leaving no file. Usage: famgen_mpi_tests
+// CHECKSUMS
 #include <mpi.h>
 
 #include <cstdio>
@@ -172,6 +172,60 @@ int main(int argc, char** argv) {
     }
     MPI_Bcast(&ok, 1, MPI_CXX_BOOL, 0, MPI_COMM_WORLD);
     report(ok, row.keyword + " " + row.sizes + " -format " + row.format + " with -coordinates" +
+                   (outcome.error.empty() ? "" : ": " + outcome.error));
+  }
+
+  // Weighted graphs: the weights are of the vertex numbers alone, so every process's share
+  // carries the weights the single process writes, plain and relabelled, threaded or not.
+  for (const Row& row :
+       {Row{"grid",
+            "300,300",
+            "metis",
+            "-",
+            "",
+            {"-vertex-weights", "uniform:1-100,degree", "-edge-weights", "uniform:1-9"}},
+        Row{"torus",
+            "301,250",
+            "parhip",
+            "-",
+            "",
+            {"-edge-weights", "uniform:1-1000", "-seed", "4"}},
+        Row{"partial_folded_grid",
+            "250,211",
+            "parhip",
+            "9",
+            "",
+            {"-vertex-weights", "degree", "-edge-weights", "constant:2"}},
+        Row{"mesh",
+            "40,30,20",
+            "scotch",
+            "12",
+            "",
+            {"-stencil", "box", "-periodic", "1,0,1", "-vertex-weights", "bump:20:100:5",
+             "-edge-weights", "axes:3,2,1"}},
+        Row{"sierpinski", "8", "mtx", "-", "", {"-edge-weights", "length:10"}},
+        Row{"completegraph",
+            "300,3",
+            "metis",
+            "5",
+            "",
+            {"-vertex-weights", "uniform:0-9,constant:1", "-edge-weights", "uniform:1-5"}}}) {
+    const bool threaded = row.keyword == "torus" || row.keyword == "mesh";
+    const Settings settings = settings_for(row, root + "/shared", threaded);
+    const WriteOptions options = write_options(settings);
+    const Outcome outcome = dispatch_graph(settings, MpiDestination(options, MPI_COMM_WORLD));
+    bool ok = outcome.status == 0;
+    if (rank == 0) {
+      std::vector<std::string> expected;
+      ok = ok && dispatch_graph(settings, MemoryDestination(options, expected)).status == 0 &&
+           read_file(root + "/shared") == expected.at(0);
+    }
+    MPI_Bcast(&ok, 1, MPI_CXX_BOOL, 0, MPI_COMM_WORLD);
+    std::string options_text;
+    for (const std::string& option : row.options)
+      options_text += " " + option;
+    report(ok, row.keyword + " " + row.sizes + " -format " + row.format + options_text +
+                   (row.seed != "-" ? " -permute " + row.seed : "") +
                    (outcome.error.empty() ? "" : ": " + outcome.error));
   }
 

@@ -97,6 +97,34 @@ ArgumentCase no_graph_type(std::vector<std::string> arguments, std::string line)
 
 const std::string kSeedRange = "from 0 to 18446744073709551615";
 
+// Weights that the graph cannot have, that its readers could not add up, or that the layout
+// cannot hold: one line, status 1, nothing written.
+ArgumentCase weights_refused(std::vector<std::string> arguments, std::string line) {
+  return {std::move(arguments), 1, "", std::move(line), false, false};
+}
+
+ArgumentCase weights_taken(std::vector<std::string> arguments) {
+  return {std::move(arguments), 0, "", "", false, true};
+}
+
+std::vector<std::string> mesh_with(std::string sizes, std::vector<std::string> more) {
+  std::vector<std::string> arguments = {"-graphtype",     "mesh", "-size",
+                                        std::move(sizes), "-out", "OUT"};
+  arguments.insert(arguments.end(), more.begin(), more.end());
+  return arguments;
+}
+
+const std::string kVertexModels =
+    "famgen: -vertex-weights takes one model for each constraint (1 to 8, separated by commas): "
+    "uniform:LO-HI, constant:K, degree or bump:PEAK:VERTEX:RADIUS, with whole numbers, not ";
+const std::string kEdgeModel =
+    "famgen: -edge-weights takes one model: uniform:LO-HI, constant:K, length:SCALE or "
+    "axes:W1,W2,..., with whole numbers of at least 1, not ";
+const std::string kNoVertexWeights =
+    " holds no vertex weights (-format metis, parhip or scotch does)";
+const std::string kPastInt32 =
+    " on this graph, past the 32-bit integers its readers sum weights in";
+
 INSTANTIATE_TEST_SUITE_P(
     Program, ArgumentTest,
     testing::ValuesIn(std::vector<ArgumentCase>{
@@ -114,7 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
         refused_as({"--fromat", "parhip"},
                    "famgen: unknown option '--fromat' (did you mean -format?)"),
         refused_as({"-s"},
-                   "famgen: unknown option '-s' (did you mean -size, -simple or -stencil?)"),
+                   "famgen: unknown option '-s' (did you mean -size, -simple, -stencil or "
+                   "-seed?)"),
+        refused_as({"-vertex-weight", "degree"},
+                   "famgen: unknown option '-vertex-weight' (did you mean -vertex-weights?)"),
         refused_as({"-p", "7"},
                    "famgen: unknown option '-p' (did you mean -permute, -progress or "
                    "-periodic?)"),
@@ -201,8 +232,116 @@ INSTANTIATE_TEST_SUITE_P(
         ArgumentCase{circle_with({"-permute", ""}), 1, "",
                      "famgen: -permute takes a seed " + kSeedRange + ", not ''", false, false},
         ArgumentCase{to_standard_output({"-permute", "abc", "-permute", "5"}), 0,
-                     "% 3 vertices circle, relabelled at random with seed 5\n", "", false,
-                     false}}));
+                     "% 3 vertices circle, relabelled at random with seed 5\n", "", false, false},
+        // Weight models as they are written, 1 to 8 vertex models and one edge model.
+        weights_refused(circle_with({"-vertex-weights", "uniform:5-1"}),
+                        kVertexModels + "'uniform:5-1'"),
+        weights_refused(circle_with({"-vertex-weights", "uniform:5"}),
+                        kVertexModels + "'uniform:5'"),
+        weights_refused(circle_with({"-vertex-weights", "degree,"}), kVertexModels + "'degree,'"),
+        weights_refused(circle_with({"-vertex-weights", "degree,,constant:1"}),
+                        kVertexModels + "'degree,,constant:1'"),
+        weights_refused(circle_with({"-vertex-weights", ""}), kVertexModels + "''"),
+        weights_refused(circle_with({"-vertex-weights", "bump:5:0:1"}),
+                        kVertexModels + "'bump:5:0:1'"),
+        weights_refused(circle_with({"-vertex-weights", "length:2"}), kVertexModels + "'length:2'"),
+        weights_refused(circle_with({"-vertex-weights", "constant:99999999999999999999"}),
+                        kVertexModels + "'constant:99999999999999999999'"),
+        weights_refused(circle_with({"-vertex-weights",
+                                     "degree,degree,degree,degree,degree,degree,"
+                                     "degree,degree,degree"}),
+                        kVertexModels +
+                            "'degree,degree,degree,degree,degree,degree,degree,degree,degree'"),
+        weights_taken(circle_with({"-vertex-weights",
+                                   "degree,degree,degree,degree,degree,degree,"
+                                   "degree,constant:0"})),
+        weights_refused(circle_with({"-edge-weights", "uniform:0-3"}),
+                        kEdgeModel + "'uniform:0-3'"),
+        weights_refused(circle_with({"-edge-weights", "constant:0"}), kEdgeModel + "'constant:0'"),
+        weights_refused(circle_with({"-edge-weights", "uniform:1-5,"}),
+                        kEdgeModel + "'uniform:1-5,'"),
+        weights_refused(circle_with({"-edge-weights", "degree"}), kEdgeModel + "'degree'"),
+        weights_refused(circle_with({"-edge-weights", "length:0"}), kEdgeModel + "'length:0'"),
+        weights_refused(circle_with({"-edge-weights", ""}), kEdgeModel + "''"),
+        // The bump's centre and the mesh's axes against the graph.
+        weights_refused(circle_with({"-vertex-weights", "bump:5:4:1"}),
+                        "famgen: -vertex-weights bump:5:4:1 centres on vertex 4, past the "
+                        "graph's 3"),
+        weights_taken(circle_with({"-vertex-weights", "bump:5:3:1"})),
+        weights_refused(circle_with({"-edge-weights", "axes:1"}),
+                        "famgen: -edge-weights axes:1 applies to the mesh alone"),
+        weights_refused(mesh_with("3,4", {"-edge-weights", "axes:1,2,3"}),
+                        "famgen: -edge-weights axes:1,2,3 gives 3 axis weights for a mesh of 2 "
+                        "axes"),
+        weights_refused(mesh_with("3,4,2", {"-edge-weights", "axes:1,2"}),
+                        "famgen: -edge-weights axes:1,2 gives 2 axis weights for a mesh of 3 "
+                        "axes"),
+        weights_refused(mesh_with("3,4", {"-edge-weights", "axes:1,0"}), kEdgeModel + "'axes:1,0'"),
+        weights_refused(mesh_with("2,2,2,2,2,2,2,2", {"-edge-weights", "axes:1,2,3,4,5,6,7,8,9"}),
+                        kEdgeModel + "'axes:1,2,3,4,5,6,7,8,9'"),
+        weights_taken(mesh_with("2,2,2,2,2,2,2,2", {"-edge-weights", "axes:1,2,3,4,5,6,7,8"})),
+        // Totals: the 3-vertex circle's 3 vertex weights and 6 edge entries must add up within
+        // 2^31 - 1, its figures being of 32 bits.
+        weights_taken(circle_with({"-vertex-weights", "uniform:1-715827882"})),
+        weights_refused(circle_with({"-vertex-weights", "uniform:1-715827883"}),
+                        "famgen: -vertex-weights uniform:1-715827883 may add up to 2147483649" +
+                            kPastInt32),
+        weights_taken(circle_with({"-vertex-weights", "constant:1,uniform:0-715827882"})),
+        weights_refused(circle_with({"-vertex-weights", "constant:1,uniform:0-715827883"}),
+                        "famgen: -vertex-weights uniform:0-715827883 may add up to 2147483649" +
+                            kPastInt32),
+        weights_taken(circle_with({"-edge-weights", "constant:357913941"})),
+        weights_refused(circle_with({"-edge-weights", "constant:357913942"}),
+                        "famgen: -edge-weights constant:357913942 adds up to 2147483652" +
+                            kPastInt32),
+        // Past 32-bit figures, totals past 64 bits (written to /dev/full, so that a run that is
+        // let through ends at once).
+        weights_refused({"-graphtype", "hypercube", "-size", "33", "-out", "/dev/full",
+                         "-vertex-weights", "uniform:1-4000000000"},
+                        "famgen: -vertex-weights uniform:1-4000000000 may add up to ..."),
+        weights_refused({"-graphtype", "hypercube", "-size", "33", "-out", "/dev/full",
+                         "-edge-weights", "uniform:1-100000000"},
+                        "famgen: -edge-weights uniform:1-100000000 may add up to ..."),
+        // The drawn lengths of the circle's edges are all about 1: the total is the edge count.
+        weights_taken({"-graphtype", "circle", "-size", "150000", "-out", "OUT", "-edge-weights",
+                       "length:1"}),
+        // Where the bound of the drawing's diagonal, or of the peak on every vertex, passes the
+        // limit, the weights' own sum decides: the 3 x 4 mesh's 34 entries, each 1 long.
+        weights_taken(mesh_with("2000,2000", {"-edge-weights", "length:1"})),
+        weights_refused(mesh_with("3,4", {"-edge-weights", "length:200000000"}),
+                        "famgen: -edge-weights length:200000000 adds up to 6800000000" +
+                            kPastInt32),
+        weights_taken(mesh_with("2000,2000", {"-vertex-weights", "bump:600:1:10"})),
+        // Weights a layout cannot hold.
+        weights_refused(circle_with({"-vertex-weights", "degree", "-format", "mtx"}),
+                        "famgen: Matrix Market's matrix" + kNoVertexWeights),
+        weights_refused(circle_with({"-vertex-weights", "degree", "-format", "edgelist"}),
+                        "famgen: an edge list" + kNoVertexWeights),
+        weights_refused(circle_with({"-vertex-weights", "uniform:1-2", "-edge-weights",
+                                     "constant:1", "-format", "dot"}),
+                        "famgen: a Graphviz drawing" + kNoVertexWeights),
+        weights_refused(circle_with({"-vertex-weights", "degree,degree", "-format", "parhip"}),
+                        "famgen: ParHIP's binary layout holds one vertex weight a vertex, not 2 "
+                        "(give -vertex-weights one model)"),
+        weights_refused(circle_with({"-vertex-weights", "degree,constant:1,degree", "-format",
+                                     "scotch"}),
+                        "famgen: Scotch's graph holds one vertex load a vertex, not 3 (give "
+                        "-vertex-weights one model)"),
+        weights_taken(circle_with({"-edge-weights", "constant:1", "-format", "mtx"})),
+        // The seed of the weights: a whole number of 64 bits.
+        weights_refused(circle_with({"-seed", "-1"}),
+                        "famgen: -seed takes a whole number " + kSeedRange + ", not '-1'"),
+        weights_refused(circle_with({"-seed", "18446744073709551616"}),
+                        "famgen: -seed takes a whole number " + kSeedRange +
+                            ", not '18446744073709551616'"),
+        weights_refused(circle_with({"-seed", "abc", "-vertex-weights", "degree"}),
+                        "famgen: -seed takes a whole number " + kSeedRange + ", not 'abc'"),
+        weights_refused(circle_with({"-seed", "1.5"}),
+                        "famgen: -seed takes a whole number " + kSeedRange + ", not '1.5'"),
+        weights_refused(circle_with({"-seed", ""}),
+                        "famgen: -seed takes a whole number " + kSeedRange + ", not ''"),
+        weights_taken(circle_with({"-seed", "18446744073709551615", "-vertex-weights",
+                                   "uniform:0-9"}))}));
 
 // Seeds past 2^31 each choose their own numbering: none saturates into another.
 TEST(Seeds, EveryWordOfTheSeedCounts) {

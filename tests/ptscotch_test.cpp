@@ -102,7 +102,11 @@ void check(const Case& example, const std::string& famgen_binary) {
       example.graph.stencil.empty() ? nullptr : example.graph.stencil.c_str(),
       example.graph.periodic.empty() ? nullptr : example.graph.periodic.c_str(),
       example.graph.permute ? 1 : 0,
-      example.graph.permute.value_or(0)};
+      example.graph.permute.value_or(0),
+      nullptr,
+      nullptr,
+      0,
+      0};
   famgen_csr32 c_block;
   if (famgen_build_dcsr32(&c_graph, nullptr, MPI_COMM_WORLD, c_vtxdist.data(), &c_block) !=
           FAMGEN_OK ||

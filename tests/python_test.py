@@ -121,6 +121,101 @@ def test_the_matrix_market_file_reads_back_to_the_matrix(tmp_path, family, sizes
     assert (read != matrix).nnz == 0
 
 
+# Weight requests of the command line: -vertex-weights, -edge-weights (None: not given).
+WEIGHTS = [
+    ("uniform:1-100,degree", "uniform:1-9"),
+    ("constant:3", None),
+    (None, "length:7"),
+    ("bump:40:2:3,uniform:0-5,degree", "constant:2"),
+]
+
+
+def weighted_metis(folder, family, sizes, options, seed, vertex_weights, edge_weights,
+                   weight_seed):
+    """A weighted METIS file's lines as (vertex weights, neighbours from 0, edge weights)."""
+    arguments = command_line(family, sizes, options, seed) + ["-seed", str(weight_seed)]
+    if vertex_weights:
+        arguments += ["-vertex-weights", vertex_weights]
+    if edge_weights:
+        arguments += ["-edge-weights", edge_weights]
+    lines = famgen_file(folder, arguments).read_text().split("\n")[:-1]
+    counts = [line for line in lines if not line.startswith("%")][0].split()
+    ncon = int(counts[3]) if len(counts) > 3 else (1 if vertex_weights else 0)
+    step = 2 if edge_weights else 1
+    read = []
+    for line in lines[lines.index(next(l for l in lines if not l.startswith("%"))) + 1:]:
+        words = [int(word) for word in line.split()]
+        entries = words[ncon:]
+        read.append((words[:ncon], [w - 1 for w in entries[::step]],
+                     entries[1::2] if edge_weights else []))
+    return read
+
+
+@pytest.mark.parametrize("family,sizes,options,components", GRAPHS, ids=NAMES)
+@pytest.mark.parametrize("vertex_weights,edge_weights", WEIGHTS)
+@pytest.mark.parametrize("seed", [None, 7])
+def test_weights_are_the_metis_files(tmp_path, family, sizes, options, components,
+                                     vertex_weights, edge_weights, seed):
+    lines = weighted_metis(tmp_path, family, sizes, options, seed, vertex_weights, edge_weights,
+                           29)
+    for dtype, threads, first, last in [("int32", 2, 0, len(lines)),
+                                        ("int64", 1, len(lines) // 3, len(lines) - 1)]:
+        indptr, indices, vwgt, adjwgt = famgen.csr(
+            family, *sizes, permute=seed, dtype=dtype, threads=threads, first=first, last=last,
+            vertex_weights=vertex_weights, edge_weights=edge_weights, seed=29, **options)
+        assert rows(indptr, indices) == [line[1] for line in lines[first:last]]
+        if vertex_weights:
+            assert vwgt.dtype == dtype and vwgt.shape[0] == last - first
+            assert vwgt.tolist() == [line[0] for line in lines[first:last]]
+        else:
+            assert vwgt is None
+        if edge_weights:
+            assert adjwgt.dtype == dtype
+            assert rows(indptr, adjwgt) == [line[2] for line in lines[first:last]]
+        else:
+            assert adjwgt is None
+
+
+@pytest.mark.parametrize("family,sizes,options,components", GRAPHS, ids=NAMES)
+def test_weighted_matrices_networkx_and_files_agree(tmp_path, family, sizes, options,
+                                                    components):
+    edge_weights, vertex_weights = "uniform:1-1000", "uniform:0-50,degree"
+    path = famgen_file(tmp_path, command_line(family, sizes, options, 3), "-format", "mtx",
+                       "-edge-weights", edge_weights, "-seed", "4")
+    read = scipy.sparse.csr_array(scipy.io.mmread(str(path)))
+    matrix = famgen.scipy(family, *sizes, permute=3, edge_weights=edge_weights, seed=4,
+                          **options)
+    assert read.dtype.kind == "i"
+    if family not in ("unconnected_completegraph", "sierpinski", "completegraph"):
+        # (families whose lines list an entry twice: SciPy sums the duplicates alike)
+        assert (read != matrix).nnz == 0
+    assert (matrix != matrix.T).nnz == 0
+    graph = famgen.networkx(family, *sizes, permute=3, edge_weights=edge_weights,
+                            vertex_weights=vertex_weights, seed=4, **options)
+    indptr, indices, vwgt, adjwgt = famgen.csr(family, *sizes, permute=3, seed=4,
+                                               edge_weights=edge_weights,
+                                               vertex_weights=vertex_weights, **options)
+    for v in range(len(indptr) - 1):
+        assert graph.nodes[v]["weight"] == tuple(vwgt[v])
+        for k in range(indptr[v], indptr[v + 1]):
+            assert graph.edges[v, indices[k]]["weight"] == adjwgt[k]
+
+
+def test_weighted_write_writes_the_programs_bytes(tmp_path):
+    arguments = command_line("mesh", (4, 5, 3), {"stencil": "box", "periodic": (1, 0, 0)}, 9)
+    weights = ["-edge-weights", "axes:1,10,100", "-seed", "12"]
+    for layout, vertex_weights in [("metis", "degree,uniform:1-4"), ("parhip", "bump:9:7:2"),
+                                   ("scotch", "uniform:3-8"), ("mtx", None), ("edgelist", None),
+                                   ("dot", None)]:
+        more = ["-vertex-weights", vertex_weights] if vertex_weights else []
+        theirs = famgen_file(tmp_path, arguments, "-format", layout, *weights, *more)
+        ours = tmp_path / f"ours.{layout}"
+        famgen.write("mesh", 4, 5, 3, stencil="box", periodic=[True, False, False], permute=9,
+                     out=str(ours), format=layout, threads=2, edge_weights="axes:1,10,100",
+                     vertex_weights=vertex_weights, seed=12)
+        assert ours.read_bytes() == theirs.read_bytes(), layout
+
+
 ISOMORPHIC = [
     (("grid", 4, 6), {}, networkx.grid_2d_graph(4, 6)),
     (("circle", 9), {}, networkx.cycle_graph(9)),
@@ -225,6 +320,16 @@ def test_the_gil_is_free_while_arrays_are_filled():
      "famgen: the arrays need "),
     (lambda: famgen.write("grid", 3, 4, out="/nonexistent/graph"), OSError,
      "famgen: cannot "),
+    (lambda: famgen.csr("grid", 3, 4, vertex_weights="uniform:5-1"), ValueError,
+     "famgen: -vertex-weights takes one model for each constraint"),
+    (lambda: famgen.csr("grid", 3, 4, edge_weights="axes:1,2"), ValueError,
+     "famgen: -edge-weights axes:1,2 applies to the mesh alone"),
+    (lambda: famgen.csr("grid", 3, 4, edge_weights="uniform:1-9", seed=-1), ValueError,
+     "famgen: -seed takes a whole number from 0 to 18446744073709551615, not '-1'"),
+    (lambda: famgen.csr("grid", 2000, 2000, vertex_weights="uniform:1-1000"), ValueError,
+     "famgen: -vertex-weights uniform:1-1000 may add up to"),
+    (lambda: famgen.write("grid", 3, 4, out="-", format="mtx", vertex_weights="degree"),
+     ValueError, "famgen: "),
 ])
 def test_failures_raise_with_the_command_lines_texts(call, error, text):
     with pytest.raises(error) as raised:

@@ -14,6 +14,8 @@ with famgen's METIS file of the same graph, parsed here:
 - Every mesh of a sweep of small sizes (1 to 4 axes, periodic patterns) must be NetworkX's
   grid_graph (star stencil) or strong product of paths and cycles (box stencil), vertex for
   vertex under the lattice numbering.
+- Weighted files: gtst's vertex and edge load figures, the values mmread reads (an integer
+  symmetric matrix) and the weights read_weighted_edgelist reads must be the METIS file's.
 Last, every layout written on two threads must equal, byte for byte, the single-pass file.
 The positions are read too:
 - Graphviz's neato must draw (-n2 -Tsvg) the dot file of every graph of the gallery
@@ -42,6 +44,13 @@ SIMPLE = [("grid", "3,4"), ("grid", "12,12"), ("folded_grid", "5,7"), ("partial_
 NON_SIMPLE = [("circle", "1"), ("circle", "2"), ("torus", "2,2"), ("folded_grid", "1,1"),
               ("folded_grid", "1,4"), ("cylinder", "3,1"), ("unconnected_completegraph", "1,3")]
 LAYOUTS = ["metis", "parhip", "scotch", "mtx", "edgelist"]
+# Simple graphs with weights: a vertex weight (Scotch alone holds it besides METIS) and edge
+# weights, as each weighted layout holds them.
+WEIGHTED = [("grid", "12,12"), ("torus", "10,7"), ("sierpinski", "3"), ("hypercube", "5"),
+            ("star", "20"), ("completegraph", "5,2"),
+            ("mesh", "4,5,3", "-stencil", "box", "-periodic", "all")]
+VERTEX_WEIGHTS = ["-vertex-weights", "uniform:0-50"]
+EDGE_WEIGHTS = ["-edge-weights", "uniform:1-1000", "-seed", "11"]
 
 failures = []
 
@@ -171,6 +180,93 @@ def check_edgelist(networkx, path, adjacency, name):
         fail(f"{name}: heading names {heading[3]} edges, {graph.number_of_edges()} read")
 
 
+def read_weighted_metis(path):
+    """The vertex weights, neighbour lists and edge weights of vertices 1..n of a METIS file
+    with a counts line, as its fmt and ncon say they are laid out."""
+    with open(path) as file:
+        lines = file.read().split("\n")[:-1]
+    counts = [int(word) for word in lines[1].split()]
+    fmt = counts[2] if len(counts) > 2 else 0
+    ncon = counts[3] if len(counts) > 3 else fmt // 10 % 10
+    weighted_edges = fmt % 10 == 1
+    vertex, adjacency, edge = [], [], []
+    for line in lines[2:]:
+        numbers = [int(word) for word in line.split()]
+        vertex.append(numbers[:ncon])
+        rest = numbers[ncon:]
+        adjacency.append(rest[0::2] if weighted_edges else rest)
+        edge.append(rest[1::2] if weighted_edges else [])
+    return vertex, adjacency, edge
+
+
+def weight_of_entries(adjacency, edge):
+    """{(k, j): the weight of j on line k}, ids from 1."""
+    return {(k, j): weight for k, (line, weights) in enumerate(zip(adjacency, edge), 1)
+            for j, weight in zip(line, weights)}
+
+
+def check_weighted_scotch(gtst, path, metis, name):
+    vertex, adjacency, edge = metis
+    run = subprocess.run([gtst, path], capture_output=True, text=True)
+    if run.returncode != 0 or run.stderr:
+        return fail(f"gtst refused {name} ({run.returncode}): {run.stderr.strip()}")
+    figures = {}
+    for line in run.stdout.splitlines():
+        words = line.split("\t")
+        if words[0] == "S" and len(words) > 2:
+            figures[words[1]] = dict(word.split("=", 1) for word in words[2:])
+    loads = [weights[0] for weights in vertex]
+    arcs = [weight for weights in edge for weight in weights]  # gtst sums the loads of arcs
+    expected = {("Vertex", "nbr"): len(adjacency),
+                ("Vertex load", "min"): min(loads), ("Vertex load", "max"): max(loads),
+                ("Vertex load", "sum"): sum(loads),
+                ("Edge load", "min"): min(arcs), ("Edge load", "max"): max(arcs),
+                ("Edge load", "sum"): sum(arcs)}
+    for (group, figure), value in expected.items():
+        printed = figures.get(group, {}).get(figure)
+        if printed != str(value):
+            fail(f"gtst on {name}: {group} {figure} is {printed}, METIS gives {value}")
+
+
+def check_weighted_mtx(scipy_io, path, metis, name):
+    _, adjacency, edge = metis
+    n = len(adjacency)
+    try:
+        info = scipy_io.mminfo(path)
+        matrix = scipy_io.mmread(path).tocoo()
+    except Exception as error:  # the reader's refusal, whatever its kind
+        return fail(f"mmread refused {name}: {error}")
+    if info[:2] + info[3:] != (n, n, "coordinate", "integer", "symmetric"):
+        fail(f"mminfo on {name} gives {info}, not an {n} x {n} symmetric integer matrix")
+    if (matrix != matrix.T).nnz:
+        fail(f"mmread on {name}: the matrix is not symmetric")
+    read = {(int(i) + 1, int(j) + 1): int(value)
+            for i, j, value in zip(matrix.row, matrix.col, matrix.data)}
+    expected = weight_of_entries(adjacency, edge)
+    if read != expected:
+        pairs = sorted(pair for pair in set(read) | set(expected)
+                       if read.get(pair) != expected.get(pair))
+        fail(f"mmread on {name}: " + "; ".join(f"{pair} reads {read.get(pair)}, METIS "
+                                               f"{expected.get(pair)}" for pair in pairs[:5]))
+
+
+def check_weighted_edgelist(networkx, path, metis, name):
+    _, adjacency, edge = metis
+    try:
+        graph = networkx.read_weighted_edgelist(path, nodetype=int)
+    except Exception as error:  # the reader's refusal, whatever its kind
+        return fail(f"read_weighted_edgelist refused {name}: {error}")
+    read = {}
+    for u, v, weight in graph.edges(data="weight"):
+        read[(u + 1, v + 1)] = read[(v + 1, u + 1)] = weight
+    expected = weight_of_entries(adjacency, edge)
+    if read != expected:
+        pairs = sorted(pair for pair in set(read) | set(expected)
+                       if read.get(pair) != expected.get(pair))
+        fail(f"read_weighted_edgelist on {name}: " + "; ".join(
+            f"{pair} reads {read.get(pair)}, METIS {expected.get(pair)}" for pair in pairs[:5]))
+
+
 def check_drawings(neato, folder):
     gallery = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "docs", "gallery")
     with open(os.path.join(gallery, "graphs.txt")) as file:
@@ -270,20 +366,24 @@ gtst = shutil.which("gtst") or shutil.which("scotch_gtst")
 
 
 def readers():
-    """The checks whose reader is installed, by layout."""
+    """The checks whose reader is installed, by layout: of plain files, the graphs they read,
+    of weighted files, and the options that weigh the vertices where the layout holds that."""
     found = {}
     if gtst:
-        found["scotch"] = (lambda *a: check_scotch(gtst, *a), SIMPLE)
+        found["scotch"] = (lambda *a: check_scotch(gtst, *a), SIMPLE,
+                           lambda *a: check_weighted_scotch(gtst, *a), VERTEX_WEIGHTS)
     else:
         print("WARNING: Scotch's gtst not found (package scotch): scotch files left unread")
     try:
         import scipy.io
-        found["mtx"] = (lambda *a: check_mtx(scipy.io, *a), SIMPLE + NON_SIMPLE)
+        found["mtx"] = (lambda *a: check_mtx(scipy.io, *a), SIMPLE + NON_SIMPLE,
+                        lambda *a: check_weighted_mtx(scipy.io, *a), [])
     except ImportError:
         print("WARNING: SciPy not found (package python3-scipy): mtx files left unread")
     try:
         import networkx
-        found["edgelist"] = (lambda *a: check_edgelist(networkx, *a), SIMPLE + NON_SIMPLE)
+        found["edgelist"] = (lambda *a: check_edgelist(networkx, *a), SIMPLE + NON_SIMPLE,
+                             lambda *a: check_weighted_edgelist(networkx, *a), [])
     except ImportError:
         print("WARNING: NetworkX not found (package python3-networkx): edgelist files left unread")
     return found
@@ -292,7 +392,7 @@ def readers():
 def main(folder):
     results = []  # per check, whether it added no failure
     found = readers()
-    for layout, (check, graphs) in found.items():
+    for layout, (check, graphs, _, _) in found.items():
         for keyword, sizes, *options in graphs:
             before = len(failures)
             metis = famgen(folder, keyword, sizes, "metis", options=options)
@@ -308,6 +408,17 @@ def main(folder):
             path = famgen(folder, keyword, sizes, "scotch", simple=True)
             if metis and path:
                 check_scotch(gtst, path, read_metis(metis, None), f"{keyword} {sizes} -simple")
+            results.append(len(failures) == before)
+    # Weighted files, each against the METIS file of the same weights.
+    for layout, (_, _, check, vertex_weights) in found.items():
+        for keyword, sizes, *options in WEIGHTED:
+            before = len(failures)
+            options = [*options, *vertex_weights, *EDGE_WEIGHTS]
+            metis = famgen(folder, keyword, sizes, "metis", options=options)
+            path = famgen(folder, keyword, sizes, layout, options=options)
+            if metis and path:
+                check(path, read_weighted_metis(metis),
+                      " ".join([keyword, sizes, *options]))
             results.append(len(failures) == before)
     # 300 x 300: every layout is over a MiB, so the threaded run has several jobs to share.
     for layout in LAYOUTS:

@@ -10,14 +10,19 @@ namespace famgen {
 
 struct DotLayout : LayoutDefaults {
   static constexpr std::string_view kKeyword = "dot";
-  static constexpr int kSections = 2;  // the vertices, then the edges
+  static int sections(const GraphFacts&) { return 2; }               // the vertices, then the edges
+  static bool carries_weights(int section) { return section == 1; }  // the edges', as weight=
+  static std::uint64_t write_weighted(const WeightedLine& line, int section, SinkBuffer& buffer) {
+    return EdgeLinesLayout<EdgeStyle::kDot>::write_weighted(line, section, buffer);
+  }
 
   static std::string heading(const GraphFacts& facts, RelabelSeed seed) {
     return "graph \"" + facts.title + relabel_note(seed) + "\" {\n";
   }
   static std::string trailer(const GraphFacts&) { return "}\n"; }
   static std::optional<std::string> refusal(const GraphFacts& facts) {
-    return beyond_three_axes("a Graphviz drawing", facts);
+    if (auto why = beyond_three_axes("a Graphviz drawing", facts)) return why;
+    return EdgeLinesLayout<EdgeStyle::kDot>::refusal(facts);
   }
   // '  1 [pos="0,0"];' a vertex and '  1 -- 2;' an edge at least.
   static std::uint64_t body_lower_bound(const GraphFacts& facts) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "graphfile/layouts/sinks.hpp"
+#include "graphfile/layouts/weighted_line.hpp"
 
 namespace famgen {
 
@@ -83,14 +84,53 @@ inline std::int64_t edge_lines_of(const GraphFacts& facts) {
 // What the two layouts share but their headings.
 template <EdgeStyle kStyle>
 struct EdgeLinesLayout : LayoutDefaults {
-  // Two numbers a line.
+  // Two numbers a line, three with its weight.
   static std::uint64_t body_lower_bound(const GraphFacts& facts) {
     return saturating_multiply(
-        4, static_cast<std::uint64_t>(std::max<std::int64_t>(0, edge_lines_of(facts))));
+        facts.weights.edges ? 6 : 4,
+        static_cast<std::uint64_t>(std::max<std::int64_t>(0, edge_lines_of(facts))));
   }
   static double line_bytes(int, const GraphFacts& facts) {
     return static_cast<double>(edge_lines_of(facts)) /
-           static_cast<double>(std::max<Vertex>(1, facts.line_count())) * 2 * number_bytes(facts);
+           static_cast<double>(std::max<Vertex>(1, facts.line_count())) *
+           ((facts.weights.edges ? 3 : 2) * number_bytes(facts));
+  }
+  // Vertex weights have no place in a line of an edge.
+  static std::optional<std::string> refusal(const GraphFacts& facts) {
+    if (facts.weights.vertex_constraints == 0) return std::nullopt;
+    return std::string(kStyle == EdgeStyle::kMatrixMarket ? "Matrix Market's matrix"
+                       : kStyle == EdgeStyle::kEdgeList   ? "an edge list"
+                                                          : "a Graphviz drawing") +
+           " holds no vertex weights (-format metis, parhip or scotch does)";
+  }
+  // The edges written from the line, each with its weight: "i j w" (Matrix Market), "u v w"
+  // (the edge list), "  u -- v [weight=w];" (Graphviz, whose tools read weight as the edge's
+  // importance).
+  static std::uint64_t write_weighted(const WeightedLine& line, int, SinkBuffer& buffer) {
+    constexpr Vertex kShift = kStyle == EdgeStyle::kEdgeList ? 1 : 0;
+    constexpr bool kDot = kStyle == EdgeStyle::kDot;
+    std::uint64_t written = 0;
+    for (std::int64_t k = 0; k < line.count; ++k) {
+      const Vertex neighbour = line.entries[k];
+      if (kStyle == EdgeStyle::kMatrixMarket ? neighbour > line.line : neighbour < line.line) {
+        continue;
+      }
+      ++written;
+      char* cursor = buffer.reserve();
+      if constexpr (kDot) cursor = append(cursor, "  ");
+      cursor = decimal::write_unsigned(cursor, static_cast<std::uint64_t>(line.line - kShift));
+      cursor = kDot ? append(cursor, " -- ") : append(cursor, " ");
+      cursor = decimal::write_unsigned(cursor, static_cast<std::uint64_t>(neighbour - kShift));
+      if (line.edge_weights != nullptr) {
+        cursor = kDot ? append(cursor, " [weight") : append(cursor, " ");
+        if constexpr (kDot) *cursor++ = '=';
+        cursor = decimal::write_unsigned(cursor, static_cast<std::uint64_t>(line.edge_weights[k]));
+        if constexpr (kDot) *cursor++ = ']';
+      }
+      cursor = kDot ? append(cursor, ";\n") : append(cursor, "\n");
+      buffer.commit(cursor);
+    }
+    return written;
   }
   static WrittenEntries written_entries(int, const GraphFacts& facts) {
     return {WrittenEntries::Kind::kCounted,

@@ -1,5 +1,5 @@
 // The edge list: a "#" line naming the graph and its counts, then "u v\n" for each neighbour
-// v >= u of vertex u, ids from 0.
+// v >= u of vertex u, ids from 0; with edge weights, "u v w\n".
 #pragma once
 
 #include "graphfile/layouts/edge_lines.hpp"
@@ -11,7 +11,8 @@ struct EdgeListLayout : EdgeLinesLayout<EdgeStyle::kEdgeList> {
 
   static std::string heading(const GraphFacts& facts, RelabelSeed seed) {
     return "# " + facts.title + relabel_note(seed) + ": " + decimal_text(facts.line_count()) +
-           " vertices, " + decimal_text(edge_lines_of(facts)) + " edges\n";
+           " vertices, " + decimal_text(edge_lines_of(facts)) + " edges" +
+           (facts.weights.edges ? ", each with its weight" : "") + "\n";
   }
 };
 

@@ -14,7 +14,7 @@
 namespace famgen {
 
 template <class Family>
-class FamilyArrays final : public ArraySource {
+class FamilyArrays final : public ArraySource, public VirtualFamily {
  public:
   explicit FamilyArrays(Family family) : family_(std::move(family)), facts_(family_.facts()) {}
   const GraphFacts& facts() const override { return facts_; }
@@ -35,6 +35,14 @@ class FamilyArrays final : public ArraySource {
   void list_positions(const ArrayJob& job, double* coordinates) const override {
     PositionArraySink sink(coordinates, facts_.decimals);
     fill_arrays(job, sink);
+  }
+  const VirtualFamily& lines() const override { return *this; }
+  void write_lines(Vertex first, Vertex last, VirtualLineSink& sink) const override {
+    family_.write_lines(first, last, sink);
+  }
+  void list_positions(Vertex first, Vertex last, std::int64_t* coordinates) const override {
+    PositionList list(coordinates);
+    family_.write_positions(first, last, list);
   }
 
  private:

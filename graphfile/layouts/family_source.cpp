@@ -41,8 +41,12 @@ Outcome write_through_calls(const VirtualFamily& family, const GraphFacts& facts
 }
 
 Outcome write_simple_graph(const VirtualFamily& family, const GraphFacts& family_facts,
-                           const GraphDestination& destination) {
-  return write_through_calls(SimpleLines(family), simple_facts(family_facts), destination);
+                           const GraphDestination& destination, const WeightRequest* weights) {
+  const SimpleLines lines(family);
+  const GraphFacts facts = simple_facts(family_facts);
+  if (weights == nullptr) return write_through_calls(lines, facts, destination);
+  const FamilySource<FamilyThroughCalls> source(FamilyThroughCalls(lines, facts.dimension), facts);
+  return write_weighted(source, lines, *weights, destination);
 }
 
 }  // namespace famgen

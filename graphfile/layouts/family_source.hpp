@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "graphfile/layouts/layouts.hpp"
+#include "graphfile/layouts/weighted_lines.hpp"
 #include "graphfile/relabelling.hpp"
 #include "graphfile/simple_graph.hpp"
 #include "graphfile/virtual_family.hpp"
@@ -357,9 +358,11 @@ Outcome write_through_calls(const VirtualFamily& family, const GraphFacts& facts
                             const GraphDestination& destination);
 
 // The simple graph of a family whose lines list self-loops or repeated neighbours, written to
-// destination: its lines through SimpleLines, in any layout, through virtual calls.
+// destination: its lines through SimpleLines, in any layout, through virtual calls; with the
+// weights asked for, when any.
 Outcome write_simple_graph(const VirtualFamily& family, const GraphFacts& family_facts,
-                           const GraphDestination& destination);
+                           const GraphDestination& destination,
+                           const WeightRequest* weights = nullptr);
 
 template <class Family>
 class FamilySource final : public GraphSource, public VirtualFamily, public GatheringFamily {
@@ -432,7 +435,9 @@ class FamilySource final : public GraphSource, public VirtualFamily, public Gath
 // cannot be had (figures past 64 bits); its facts, when that is all the use asks; otherwise,
 // once it has built what its lines read, written to the destination. A simple graph (-simple) is
 // the family's own lines when they list no self-loop and no repeated neighbour, else its lines
-// through SimpleLines (simple_graph.hpp). Each family's unit instantiates this once.
+// through SimpleLines (simple_graph.hpp). Weighted lines go through write_weighted
+// (weighted_lines.hpp), which the family's own source serves with the sections that carry no
+// weights. Each family's unit instantiates this once.
 template <class Family>
 Outcome use_family(Family family, const FamilyUse& use) {
   if (const std::optional<std::string> why = refusal_of(family)) return refused(*why);
@@ -441,13 +446,19 @@ Outcome use_family(Family family, const FamilyUse& use) {
     return {};
   }
   if (const std::optional<std::string> why = prepare(family)) return refused(*why);
-  if (!use.simple) return use.destination->write(FamilySource<Family>(std::move(family)));
+  const WeightRequest* weights =
+      use.weights != nullptr && use.weights->any() ? use.weights : nullptr;
+  const auto write = [&](const FamilySource<Family>& source) {
+    if (weights == nullptr) return use.destination->write(source);
+    return write_weighted(source, source, *weights, *use.destination);
+  };
+  if (!use.simple) return write(FamilySource<Family>(std::move(family)));
   const GraphFacts facts = family.facts();
   if (!lists_loops_or_repeats(facts.counts)) {
-    return use.destination->write(FamilySource<Family>(std::move(family), simple_facts(facts)));
+    return write(FamilySource<Family>(std::move(family), simple_facts(facts)));
   }
   const FamilySource<Family> source(std::move(family), facts);
-  return write_simple_graph(source, facts, *use.destination);
+  return write_simple_graph(source, facts, *use.destination, weights);
 }
 
 }  // namespace famgen

@@ -1,9 +1,12 @@
 // The METIS adjacency text: line k lists the neighbours of vertex k. A list vertex line writes
 // each neighbour with "%d " and then "\n"; a fixed vertex line is "%d %d\n", "%d %d %d\n" or
-// "%d %d %d %d\n", with no space before its end.
+// "%d %d %d %d\n", with no space before its end. A weighted graph's counts line adds METIS's fmt
+// ("1" edge weights, "10" vertex weights, "11" both) and ncon when above 1, and each line lists
+// its vertex weights, then each neighbour followed by its edge weight, between single spaces.
 #pragma once
 
 #include "graphfile/layouts/sinks.hpp"
+#include "graphfile/layouts/weighted_line.hpp"
 
 namespace famgen {
 
@@ -92,15 +95,30 @@ struct MetisLayout : LayoutDefaults {
       heading.insert(heading.size() - 1, relabel_note(seed));
     }
     heading += decimal_text(facts.counts.vertices) + " " + decimal_text(facts.counts.edges);
+    const WeightFacts& weights = facts.weights;
+    if (weights.any()) {
+      heading += weights.vertex_constraints > 0 ? (weights.edges ? " 11" : " 10") : " 1";
+      if (weights.vertex_constraints > 1) {
+        heading += ' ';
+        heading += decimal_text(weights.vertex_constraints);
+      }
+    }
     heading += facts.counts_line_end == CountsLineEnd::kSpaceThenNewline ? " \n" : "\n";
     return heading;
   }
-  // A digit and a separator an entry.
+  // A digit and a separator an entry, a vertex weight and an edge weight.
   static std::uint64_t body_lower_bound(const GraphFacts& facts) {
-    return saturating_multiply(2, arc_total(facts));
+    return saturating_multiply(2, saturating_add(arc_total(facts), weight_total(facts)));
   }
   static double line_bytes(int, const GraphFacts& facts) {
-    return arcs_per_line(facts) * number_bytes(facts) + 1;
+    return arcs_per_line(facts) * number_bytes(facts) + 1 + weight_bytes(facts);
+  }
+  static std::uint64_t write_weighted(const WeightedLine& line, int, SinkBuffer& buffer) {
+    std::uint64_t head[kMostWeightsALine];
+    for (int c = 0; c < line.constraints; ++c)
+      head[c] = static_cast<std::uint64_t>(line.vertex_weights[c]);
+    write_token_line<false>(head, line.constraints, line, buffer);
+    return 0;
   }
   template <class Lines>
   static std::uint64_t format(const Lines& lines, const FormatJob&, const GraphFacts&,

@@ -1,14 +1,33 @@
 // The ParHIP binary graph, little-endian 64-bit words: the heading (version 3, n, m = the
 // adjacency entries), then section 0, the n + 1 offsets, each the byte position in the file
 // where a vertex's entries start, then section 1, the entries themselves, vertex ids from 0.
+//
+// Weights follow the entries, as the weighted extension of the layout that KaGen and KaMinPar
+// read and write defines it: the version word is a bit field, from the lowest bit "no edge
+// weights", "no vertex weights", then 32-bit edge ids, vertex ids, vertex weights and edge
+// weights (all 0 here: 64-bit words throughout), so that 3 is the unweighted layout ParHIP
+// itself reads; after the entries, one signed word a vertex (its weight), then one an entry
+// (its edge weight), each part present only when its bit says so. The offsets stay those of the
+// entries. One vertex weight a vertex: more constraints have no place.
 #pragma once
 
 #include "graphfile/layouts/sinks.hpp"
+#include "graphfile/layouts/weighted_line.hpp"
 
 namespace famgen {
 
 inline constexpr std::uint64_t kParhipVersion = 3;  // no weights, 64-bit ids
+inline constexpr std::uint64_t kParhipNoEdgeWeights = 1;
+inline constexpr std::uint64_t kParhipNoVertexWeights = 2;
 inline constexpr std::uint64_t kParhipHeadingWords = 3;
+
+// The parts of a weighted graph's file after its offsets (section 0) and entries (section 1).
+enum class ParhipPart { kOffsets, kEntries, kVertexWeights, kEdgeWeights };
+inline ParhipPart parhip_part(int section, const GraphFacts& facts) {
+  if (section <= 1) return static_cast<ParhipPart>(section);
+  if (section == 2 && facts.weights.vertex_constraints > 0) return ParhipPart::kVertexWeights;
+  return ParhipPart::kEdgeWeights;
+}
 
 // The byte position of the first entry: after the heading and the n + 1 offsets.
 inline std::uint64_t parhip_entries_start(std::uint64_t vertex_count) {
@@ -77,25 +96,59 @@ std::uint64_t format_parhip_entries(const Lines& lines, ChunkOutput& out) {
 
 struct ParhipLayout : LayoutDefaults {
   static constexpr std::string_view kKeyword = "parhip";
-  static constexpr int kSections = 2;  // the offsets, then the entries
+  // The offsets, then the entries, then the weights of the vertices and of the entries.
+  static int sections(const GraphFacts& facts) {
+    return 2 + (facts.weights.vertex_constraints > 0 ? 1 : 0) + (facts.weights.edges ? 1 : 0);
+  }
+  static std::optional<std::string> refusal(const GraphFacts& facts) {
+    if (facts.weights.vertex_constraints <= 1) return std::nullopt;
+    return "ParHIP's binary layout holds one vertex weight a vertex, not " +
+           std::to_string(facts.weights.vertex_constraints) + " (give -vertex-weights one model)";
+  }
+  static bool carries_weights(int section) { return section >= 2; }
+  static std::uint64_t write_weighted(const WeightedLine& line, int section, SinkBuffer& buffer) {
+    if (section == 2 && line.constraints > 0) {
+      buffer.put_word(static_cast<std::uint64_t>(line.vertex_weights[0]));
+      return 0;
+    }
+    for (std::int64_t k = 0; k < line.count; ++k)
+      buffer.put_word(static_cast<std::uint64_t>(line.edge_weights[k]));
+    return 0;
+  }
 
   static std::string heading(const GraphFacts& facts, RelabelSeed) {
     std::string heading;
-    append_word(heading, kParhipVersion);
+    std::uint64_t version = kParhipVersion;
+    if (facts.weights.edges) version &= ~kParhipNoEdgeWeights;
+    if (facts.weights.vertex_constraints > 0) version &= ~kParhipNoVertexWeights;
+    append_word(heading, version);
     append_word(heading, line_total(facts));
     append_word(heading, static_cast<std::uint64_t>(facts.counts.arcs));
     return heading;
   }
-  // Exactly: a word an offset and an entry.
+  // Exactly: a word an offset, an entry and a weight.
   static std::uint64_t body_lower_bound(const GraphFacts& facts) {
-    return saturating_multiply(8, saturating_add(line_total(facts) + 1, arc_total(facts)));
+    return saturating_multiply(
+        8, saturating_add(line_total(facts) + 1,
+                          saturating_add(arc_total(facts), weight_total(facts))));
   }
   static double line_bytes(int section, const GraphFacts& facts) {
-    return section == 0 ? 8 : 8 * arcs_per_line(facts);
+    switch (parhip_part(section, facts)) {
+      case ParhipPart::kOffsets:
+      case ParhipPart::kVertexWeights:
+        return 8;
+      case ParhipPart::kEntries:
+      case ParhipPart::kEdgeWeights:
+        break;
+    }
+    return 8 * arcs_per_line(facts);
   }
   static bool counts_earlier_entries(int section) { return section == 0; }
   static WrittenEntries written_entries(int section, const GraphFacts& facts) {
-    if (section == 0) return {WrittenEntries::Kind::kNone, 0};
+    const ParhipPart part = parhip_part(section, facts);
+    if (part == ParhipPart::kOffsets || part == ParhipPart::kVertexWeights) {
+      return {WrittenEntries::Kind::kNone, 0};
+    }
     return LayoutDefaults::written_entries(section, facts);
   }
   static SpreadLine spread_line(int, const GraphFacts&, Vertex, double entries) {

@@ -1,9 +1,11 @@
 // What every layout is built from. A layout is a struct of static members, in a file of its own:
 //   static constexpr std::string_view kKeyword;  // its -format value, empty for the layouts
 //                                                // of coordinates, which follow from -format
-//   static constexpr int kSections;              // parts written one after the other
+//   static int sections(const GraphFacts&);      // parts written one after the other
 //   static std::string heading(const GraphFacts&, RelabelSeed);
 //   static std::optional<std::string> refusal(const GraphFacts&);  // why it cannot hold the graph
+//   static bool carries_weights(int section);    // a weighted graph's section, or the plain one's
+//   static std::uint64_t write_weighted(const WeightedLine&, int section, SinkBuffer&);
 //   static std::string trailer(const GraphFacts&);             // after the last section
 //   static std::uint64_t body_lower_bound(const GraphFacts&);  // bytes past the heading, at least
 //   static double line_bytes(int section, const GraphFacts&);  // about, to cut jobs evenly
@@ -76,7 +78,12 @@ inline double average_digits(std::uint64_t first, std::uint64_t last) {
 }
 
 struct LayoutDefaults {
-  static constexpr int kSections = 1;
+  // The sections of this graph's output: more than one where a layout writes its parts one
+  // after the other (ParHIP's offsets, entries and weights).
+  static int sections(const GraphFacts&) { return 1; }
+  // Whether a weighted graph's lines of this section carry weights (write_weighted); the
+  // sections that carry none are the unweighted graph's.
+  static bool carries_weights(int) { return true; }
   static std::optional<std::string> refusal(const GraphFacts&) { return std::nullopt; }
   static std::string trailer(const GraphFacts&) { return {}; }
   static bool counts_earlier_entries(int) { return false; }
@@ -131,6 +138,18 @@ inline std::uint64_t arc_total(const GraphFacts& facts) {
 inline double arcs_per_line(const GraphFacts& facts) {
   return static_cast<double>(facts.counts.arcs) /
          static_cast<double>(std::max<Vertex>(1, facts.line_count()));
+}
+// The weights a graph's lines carry, all lines together, and about their bytes on a line (a
+// few digits and a separator each), for the bounds and estimates of the text layouts.
+inline std::uint64_t weight_total(const GraphFacts& facts) {
+  const auto vertex = saturating_multiply(
+      line_total(facts), static_cast<std::uint64_t>(facts.weights.vertex_constraints));
+  return saturating_add(vertex, facts.weights.edges ? arc_total(facts) : 0);
+}
+inline double weight_bytes(const GraphFacts& facts) {
+  constexpr double kBytesPerWeight = 3;
+  return kBytesPerWeight *
+         (facts.weights.vertex_constraints + (facts.weights.edges ? arcs_per_line(facts) : 0));
 }
 inline double number_bytes(const GraphFacts& facts) {
   double digits = 1;

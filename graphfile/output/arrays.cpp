@@ -11,8 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include "graphfile/layouts/weighted_lines.hpp"
 #include "graphfile/output/graph_file.hpp"
 #include "graphfile/relabelling.hpp"
+#include "graphfile/weights.hpp"
 
 namespace famgen {
 
@@ -108,6 +110,7 @@ struct Filling {
   const ArrayJobs& jobs;
   const ArrayRequest& request;
   GraphArrays& arrays;
+  const WeightCalculator* weights = nullptr;  // with vertex or edge weights
 };
 
 // The degree pass: line k of the range has its entry count at xadj[k + 1]; each job's total
@@ -127,6 +130,106 @@ void count_entries(const Filling& filling, std::vector<std::uint64_t>& totals) {
   });
 }
 
+// The weights of the lines that xadj and adjncy hold, job by job: each line's vertex weights
+// at vwgt, each entry's edge weight at adjwgt beside it, of the vertices and edges in the
+// family's own numbering, whatever numbering the arrays are in.
+constexpr std::size_t kWeightBatch = 256;
+
+template <class Index>
+void weigh_job(const Filling& filling, const WeightCalculator& weights, std::uint64_t index,
+               std::uint64_t start) {
+  const auto* const xadj = static_cast<const Index*>(filling.arrays.xadj.get());
+  const auto* const adjncy = static_cast<const Index*>(filling.arrays.adjncy.get());
+  auto* const vwgt = static_cast<Index*>(filling.arrays.vwgt.get());
+  auto* const adjwgt = static_cast<Index*>(filling.arrays.adjwgt.get());
+  const auto constraints = static_cast<std::size_t>(weights.constraints());
+  const ArrayJob job = filling.jobs.job(index);
+  const std::size_t offset = filling.jobs.offset(job);
+  const auto lines = static_cast<std::size_t>(job.last - job.first + 1);
+  const Relabelling* const relabelling = job.relabelling;
+  // Where line k of the job starts in adjncy: the job's start for its first line, whose
+  // offset before it belongs to the job before, which another thread may still be writing.
+  const auto line_start = [&](std::size_t k) {
+    return k == 0 ? static_cast<std::int64_t>(start) : static_cast<std::int64_t>(xadj[offset + k]);
+  };
+  const auto vertex_of = [&](std::size_t k) {  // line offset + k's, in the family's numbering
+    const Vertex line = job.first + static_cast<Vertex>(k);
+    return relabelling != nullptr ? relabelling->backward(line) : line;
+  };
+  // Batches of lines, then batches of entries across lines, each weighed in one call.
+  Vertex ends[kWeightBatch];
+  Vertex others[kWeightBatch];
+  std::int64_t degrees[kWeightBatch];
+  std::int64_t found[kWeightBatch * kMostConstraints];
+  for (std::size_t first = 0; vwgt != nullptr && first < lines; first += kWeightBatch) {
+    const std::size_t count = std::min(lines - first, kWeightBatch);
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::size_t at = offset + first + k;
+      ends[k] = vertex_of(first + k);
+      degrees[k] = static_cast<std::int64_t>(xadj[at + 1]) - line_start(first + k);
+    }
+    weights.vertex_weights(ends, degrees, static_cast<std::int64_t>(count), found);
+    Index* const out = vwgt + (offset + first) * constraints;
+    for (std::size_t k = 0; k < count * constraints; ++k)
+      out[k] = static_cast<Index>(found[k]);
+  }
+  if (adjwgt == nullptr) return;
+  if (relabelling == nullptr && weights.uniform_edges()) {
+    // The common case in one loop: each line's entries weighed where they lie.
+    for (std::size_t k = 0; k < lines; ++k) {
+      const Vertex vertex = job.first + static_cast<Vertex>(k);
+      const auto last = static_cast<std::size_t>(xadj[offset + k + 1]);
+      for (auto j = static_cast<std::size_t>(line_start(k)); j < last; ++j) {
+        adjwgt[j] = static_cast<Index>(
+            weights.uniform_edge_weight(vertex, static_cast<Vertex>(adjncy[j]) + 1));
+      }
+    }
+    return;
+  }
+  const auto begin = static_cast<std::size_t>(start);
+  const auto end = static_cast<std::size_t>(xadj[offset + lines]);
+  std::size_t line = 0;  // of the job, whose entries hold entry j
+  Vertex vertex = vertex_of(0);
+  for (std::size_t from = begin; from < end; from += kWeightBatch) {
+    const std::size_t count = std::min(end - from, kWeightBatch);
+    for (std::size_t j = 0; j < count; ++j) {
+      while (static_cast<std::size_t>(xadj[offset + line + 1]) <= from + j)
+        vertex = vertex_of(++line);
+      const Vertex entry = static_cast<Vertex>(adjncy[from + j]) + 1;
+      ends[j] = vertex;
+      others[j] = relabelling != nullptr ? relabelling->backward(entry) : entry;
+    }
+    weights.edge_weights(ends, others, static_cast<std::int64_t>(count), found);
+    for (std::size_t j = 0; j < count; ++j)
+      adjwgt[from + j] = static_cast<Index>(found[j]);
+  }
+}
+
+// The weight arrays, allocated once adjncy's size is known; nothing when they are.
+template <class Index>
+std::optional<Outcome> allocate_weights(GraphArrays& arrays, const WeightCalculator& weights) {
+  const auto lines = static_cast<std::uint64_t>(arrays.last - arrays.first);
+  const std::uint64_t vwgt_bytes = saturating_multiply(
+      saturating_multiply(lines, static_cast<std::uint64_t>(weights.constraints())), sizeof(Index));
+  const std::uint64_t adjwgt_bytes =
+      weights.edges()
+          ? saturating_multiply(static_cast<std::uint64_t>(arrays.entries), sizeof(Index))
+          : 0;
+  const std::uint64_t need = saturating_add(vwgt_bytes, adjwgt_bytes);
+  const std::uint64_t available = available_memory();
+  if (need > available) return out_of_memory(arrays, need, available);
+  arrays.constraints = weights.constraints();
+  if (vwgt_bytes > 0) {
+    arrays.vwgt = allocate(vwgt_bytes);
+    if (!arrays.vwgt) return out_of_memory(arrays, need, available_memory());
+  }
+  if (adjwgt_bytes > 0) {
+    arrays.adjwgt = allocate(adjwgt_bytes);
+    if (!arrays.adjwgt) return out_of_memory(arrays, need, available_memory());
+  }
+  return std::nullopt;
+}
+
 // Each job turns its degrees into offsets from its start (starts[job]) and lists its entries
 // there; the positions, when asked, along with them.
 template <class Index>
@@ -144,6 +247,10 @@ void fill_entries(const Filling& filling, const std::vector<std::uint64_t>& star
       xadj[line + 1 + static_cast<std::size_t>(k)] = running;
     }
     filling.source.list_entries(job, adjncy + starts[index]);
+    // The job's weights while its entries are in the cache.
+    if (filling.weights != nullptr) {
+      weigh_job<Index>(filling, *filling.weights, index, starts[index]);
+    }
     if (positions != nullptr) filling.source.list_positions(job, positions + line * dimension);
   });
 }
@@ -181,6 +288,11 @@ Outcome fill_adjacency(const Filling& filling, bool whole) {
   arrays.adjncy = allocate(bytes);
   if (!arrays.adjncy) return out_of_memory(arrays, bytes, available_memory());
   arrays.entries = static_cast<std::int64_t>(entries);
+  if (filling.weights != nullptr) {
+    if (std::optional<Outcome> failure = allocate_weights<Index>(arrays, *filling.weights)) {
+      return std::move(*failure);
+    }
+  }
   fill_entries<Index>(filling, starts);
   return {};
 }
@@ -246,6 +358,19 @@ Outcome ArrayDestination::fill(const ArraySource& source) const {
     }
   }
 
+  // Weights that do not fit the graph, or whose sums pass the indices, are refused first.
+  GraphFacts weighed = facts;
+  const WeightRequest* const weight_request =
+      request_.adjacency && request_.weights != nullptr && request_.weights->any()
+          ? request_.weights
+          : nullptr;
+  if (weight_request != nullptr) weighed.weights = weight_request->facts();
+  std::optional<WeightCalculator> weights;
+  if (weight_request != nullptr) {
+    weights.emplace(*weight_request, source.lines(), weighed);
+    if (std::optional<std::string> why = weights->refusal()) return refused(*why);
+  }
+
   // Every array's size, weighed against the memory before any is allocated.
   const auto lines = static_cast<std::uint64_t>(last - first);
   const std::uint64_t index_bytes = wide ? 8 : 4;
@@ -261,8 +386,15 @@ Outcome ArrayDestination::fill(const ArraySource& source) const {
       request_.adjacency && whole
           ? static_cast<std::uint64_t>(std::max<std::int64_t>(0, facts.counts.arcs))
           : 0;
-  const std::uint64_t need = saturating_add(saturating_add(xadj_bytes, positions_bytes),
-                                            saturating_multiply(known_entries, index_bytes));
+  // The weights: a number a constraint a line, and one an entry.
+  const std::uint64_t weight_words =
+      weights ? saturating_add(
+                    saturating_multiply(lines, static_cast<std::uint64_t>(weights->constraints())),
+                    weights->edges() ? known_entries : 0)
+              : 0;
+  const std::uint64_t need =
+      saturating_add(saturating_add(xadj_bytes, positions_bytes),
+                     saturating_multiply(saturating_add(known_entries, weight_words), index_bytes));
   const std::uint64_t available = available_memory();
   if (need > available) return out_of_memory(arrays, need, available);
   if (request_.adjacency) {
@@ -281,7 +413,7 @@ Outcome ArrayDestination::fill(const ArraySource& source) const {
   std::optional<Relabelling> relabelling;
   if (request_.seed) relabelling.emplace(vertex_count, *request_.seed);
   const ArrayJobs jobs(facts, relabelling ? &*relabelling : nullptr, first + 1, last);
-  const Filling filling{source, jobs, request_, arrays};
+  const Filling filling{source, jobs, request_, arrays, weights ? &*weights : nullptr};
   if (!request_.adjacency) {
     fill_positions(filling);
     return {};

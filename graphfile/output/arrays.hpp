@@ -1,7 +1,8 @@
 // A graph's arrays in memory: the compressed sparse rows of a range of its vertices (xadj, the
 // offsets of the range's lines from 0; adjncy, their entries, vertices numbered from 0 across
 // the whole graph, in the order of the METIS file, relabelled as -permute relabels them) in
-// 32-bit or 64-bit indices, and the positions as doubles, GraphFacts::dimension a vertex.
+// 32-bit or 64-bit indices, with the vertex and edge weights if asked (vwgt, adjwgt, as METIS
+// takes them, of the same width), and the positions as doubles, GraphFacts::dimension a vertex.
 //
 // Filled on threads without a copy: the lines are cut into jobs; a degree pass writes each
 // line's entry count into xadj, job by job; the jobs' totals give each job its offset in adjncy,
@@ -37,6 +38,8 @@ struct ArrayRequest {
   bool positions = false;
   ThreadRequest threads;  // absent: on the calling thread alone
   RelabelSeed seed;
+  // The vertex and edge weights beside xadj and adjncy (with adjacency alone); null: none.
+  const WeightRequest* weights = nullptr;
 };
 
 struct GraphArrays {
@@ -48,6 +51,9 @@ struct GraphArrays {
   MallocBlock xadj;            // last - first + 1 numbers
   MallocBlock adjncy;          // entries numbers
   MallocBlock positions;       // (last - first) × dimension doubles
+  int constraints = 0;         // vertex weights a vertex in vwgt
+  MallocBlock vwgt;            // (last - first) × constraints numbers, vertex by vertex
+  MallocBlock adjwgt;          // entries numbers, each the weight of adjncy's entry there
   bool out_of_memory = false;  // the request failed for want of memory
 };
 

@@ -22,7 +22,7 @@ OutputPlan::OutputPlan(const GraphSource& source, Format format, RelabelSeed see
     refusal_ = layout.refusal(facts).value_or("");
     lower_bound_ =
         saturating_add(heading_.size() + trailer_.size(), layout.body_lower_bound(facts));
-    for (int section = 0; section < layout.kSections; ++section)
+    for (int section = 0; section < layout.sections(facts); ++section)
       line_bytes_.push_back(layout.line_bytes(section, facts));
   });
 }

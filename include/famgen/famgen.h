@@ -1,6 +1,7 @@
 /* famgen for C and Fortran callers: a graph of a standard family as the compressed sparse rows
  * of METIS and ParMETIS (xadj, adjncy, numbered from 0), for the whole graph or the vertices
- * [first, last), in 32-bit or 64-bit indices, with the vertices' positions if asked.
+ * [first, last), in 32-bit or 64-bit indices, with the vertices' positions and the vertex and
+ * edge weights (vwgt, adjwgt) if asked.
  *
  * The arrays hold exactly the METIS file of the same graph (famgen.hpp says how). They are
  * allocated by the library and released by the caller with famgen_free_csr32/64, or one at a
@@ -41,6 +42,12 @@ typedef struct famgen_graph {
   const char* periodic; /* the mesh's -periodic, "all", "none", "1,0,1"; NULL when not given */
   int permute;          /* nonzero: number the vertices at random, as -permute SEED does */
   uint64_t seed;
+  /* Weights, as -vertex-weights and -edge-weights name them ("uniform:1-10,degree" gives two
+   * weights a vertex, METIS's ncon 2; "length:100"); NULL: none. famgen.hpp lists the models. */
+  const char* vertex_weights;
+  const char* edge_weights;
+  int weight_seed_given; /* nonzero: the random weights' seed is weight_seed, as -seed */
+  uint64_t weight_seed;  /* otherwise the command line's default, 1 */
 } famgen_graph;
 
 /* How the arrays are made; NULL, or all members zero: the whole graph, on one thread per core,
@@ -63,6 +70,9 @@ typedef struct famgen_csr32 {
   int32_t* adjncy;     /* xadj[nvtxs] entries: vertices of the whole graph, from 0 */
   int dimension;       /* coordinates per vertex, when asked; 0 otherwise */
   double* coordinates; /* nvtxs × dimension, vertex by vertex; NULL unless asked */
+  int ncon;            /* vertex weights per vertex; 0 without famgen_graph::vertex_weights */
+  int32_t* vwgt;       /* nvtxs × ncon, vertex by vertex; NULL unless asked */
+  int32_t* adjwgt;     /* one per entry of adjncy; NULL without famgen_graph::edge_weights */
 } famgen_csr32;
 
 typedef struct famgen_csr64 {
@@ -74,6 +84,9 @@ typedef struct famgen_csr64 {
   int64_t* adjncy;
   int dimension;
   double* coordinates;
+  int ncon;
+  int64_t* vwgt;
+  int64_t* adjwgt;
 } famgen_csr64;
 
 /* Fill csr. On failure every member of csr is zero. 32-bit indices are refused for a graph of

@@ -28,12 +28,20 @@ namespace famgen {
 
 // A graph as the command line names it:
 //   famgen -graphtype FAMILY -size SIZES [-stencil STENCIL] [-periodic AXES] [-permute SEED]
+//          [-vertex-weights MODELS] [-edge-weights MODEL] [-seed SEED]
 struct Graph {
   std::string family{};               // the keyword, exactly: "grid", "torus", "mesh", ...
   std::vector<std::int64_t> sizes{};  // the numbers of -size, in order; each within 32 bits
   std::string stencil{};              // the mesh's: "star" or "box"; empty when not given
   std::string periodic{};             // the mesh's: "all", "none", or "1,0,1"; empty when not given
   std::optional<std::uint64_t> permute{};  // number vertex v as π(v), π chosen by this seed
+  // Weights, as -vertex-weights and -edge-weights name them; empty: none. A vertex weight for
+  // each model of vertex_weights, separated by commas ("uniform:1-10,degree": METIS's ncon 2):
+  // uniform:LO-HI, constant:K, degree or bump:PEAK:VERTEX:RADIUS. An edge weight of the model
+  // of edge_weights: uniform:LO-HI, constant:K, length:SCALE or, for the mesh, axes:W1,W2,...
+  std::string vertex_weights{};
+  std::string edge_weights{};
+  std::uint64_t seed = 1;  // of the random weights, as -seed; not of -permute's numbering
 };
 
 enum class ErrorKind {
@@ -132,13 +140,22 @@ struct Csr {
   // (the coordinates file's numbers: integers, or six decimals for the round families).
   int dimension = 0;
   Array<double> coordinates{};
+  // With Graph::vertex_weights: constraints (METIS's ncon) weights per vertex, vertex by vertex
+  // (vwgt); with Graph::edge_weights: the weight of each entry of adjncy (adjwgt). Empty when
+  // not asked. A weight of vertex v, or of the edge {v, w}, is the same in every range, thread
+  // count and numbering, as in the files.
+  int constraints = 0;
+  Array<Index> vwgt{};
+  Array<Index> adjwgt{};
   std::int64_t vertices() const { return last - first; }
 };
 
 // The compressed sparse rows of the graph, filled on threads. Index is std::int32_t or
 // std::int64_t; 32-bit indices are refused for a graph of more than 2^31 - 1 vertices or lines
-// of more than 2^31 - 1 entries. The arrays are the only memory of any size the call keeps
-// (the Sierpinski graph also builds its neighbour lists while it runs).
+// of more than 2^31 - 1 entries, and weights whose sums may pass what the files' readers sum
+// them in (2^31 - 1 for a graph whose figures fit 32 bits) are refused. The arrays are the only
+// memory of any size the call keeps (the Sierpinski graph also builds its neighbour lists while it
+// runs).
 template <class Index>
 Result<Csr<Index>> csr(const Graph& graph, const CsrOptions& options = {});
 
