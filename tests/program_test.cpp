@@ -312,6 +312,16 @@ INSTANTIATE_TEST_SUITE_P(
                         "famgen: -edge-weights length:200000000 adds up to 6800000000" +
                             kPastInt32),
         weights_taken(mesh_with("2000,2000", {"-vertex-weights", "bump:600:1:10"})),
+        // ParHIP's byte offsets past 64 bits: refused on a pipe as in a file, where no space
+        // guard stops them first.
+        ArgumentCase{{"-graphtype", "mesh", "-size", "2147483647,1073741823", "-format", "parhip",
+                      "-out", "-"},
+                     1,
+                     "",
+                     "famgen: the ParHIP offsets of this graph pass the 64-bit byte positions "
+                     "its layout holds",
+                     false,
+                     false},
         // Weights a layout cannot hold.
         weights_refused(circle_with({"-vertex-weights", "degree", "-format", "mtx"}),
                         "famgen: Matrix Market's matrix" + kNoVertexWeights),
