@@ -312,6 +312,21 @@ INSTANTIATE_TEST_SUITE_P(
                         "famgen: -edge-weights length:200000000 adds up to 6800000000" +
                             kPastInt32),
         weights_taken(mesh_with("2000,2000", {"-vertex-weights", "bump:600:1:10"})),
+        // A value with a line end or another control character: still a message of one line,
+        // the character escaped.
+        ArgumentCase{{"-graphtype", "grid", "-size", "3,3", "-out", "OUT", "-format", "me\ntis"},
+                     1,
+                     "",
+                     "famgen: unknown format 'me\\ntis': the formats are metis, parhip, scotch, "
+                     "mtx, edgelist and dot",
+                     false,
+                     false},
+        ArgumentCase{{"-graphtype", "mesh", "-size", "3,3", "-out", "OUT", "-stencil", "b\x1b[2Jx"},
+                     1,
+                     "",
+                     "famgen: unknown stencil 'b\\x1b[2Jx': the stencils are star and box",
+                     false,
+                     false},
         // ParHIP's byte offsets past 64 bits: refused on a pipe as in a file, where no space
         // guard stops them first.
         ArgumentCase{{"-graphtype", "mesh", "-size", "2147483647,1073741823", "-format", "parhip",
