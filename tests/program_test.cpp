@@ -491,6 +491,21 @@ INSTANTIATE_TEST_SUITE_P(
             {"-graphtype", "mesh", "-size", "3", "-out", "-", "-periodic", "yes"}, 1, "", true},
         ProcessCase{
             {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", "1,0,1"}, 1, "", true},
+        // A list with an empty place holds no flag there, whatever the others add up to.
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", "1,,0"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", ",1,0"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", "1,0,"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", "10"}, 1, "", true},
+        ProcessCase{{"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", " 1 , 0 "},
+                    0,
+                    "% 3 x 3 mesh, 5-point star stencil, periodic 1,0 (9 vertices)\n9 15\n"
+                    "2 4 7 \n1 3 5 8 \n2 6 9 \n1 5 7 \n2 4 6 8 \n3 5 9 \n1 4 8 \n2 5 7 9 \n"
+                    "3 6 8 \n",
+                    false},
         ProcessCase{
             {"-graphtype", "grid", "-size", "3,3", "-out", "-", "-stencil", "box"}, 1, "", true},
         ProcessCase{
