@@ -529,8 +529,8 @@ TYPE_ERRORS = [
                                                   "not 1.5"),
     (lambda: famgen.csr("mesh", 3, 4, stencil=1), "famgen.csr: stencil is 'star' or 'box', not 1"),
     (lambda: famgen.coordinates("mesh", 3, 4, periodic=1),
-     "famgen.coordinates: periodic is True, False, 'all', 'none' or a flag for each axis, "
-     "not 1"),
+     "famgen.coordinates: periodic is True, False, 'all', 'none' or a 0 or 1 (or a bool) for "
+     "each axis, not 1"),
     (lambda: famgen.csr("grid", 3, 4, vertex_weights=["degree"]),
      "famgen.csr: vertex_weights is a str of models, such as 'uniform:1-10,degree', "
      "not ['degree']"),
@@ -618,6 +618,21 @@ FAILURES = [
     (lambda: famgen.write("grid", 3, 4, out="-", format="scotch", vertex_weights="degree,degree"),
      ValueError, "famgen: Scotch's graph holds one vertex load a vertex, not 2 (ask for one "
                  "vertex weight model)"),
+    # Lists of periodic flags with no flag, or with something else than 0, 1 or a bool, and
+    # sizes past what the library takes, refused rather than read as something else.
+    (lambda: famgen.csr("mesh", 3, 4, periodic=[]), ValueError,
+     "famgen.csr: periodic is True, False, 'all', 'none' or a 0 or 1 (or a bool) for each axis, "
+     "not []"),
+    (lambda: famgen.csr("mesh", 3, 4, periodic=""), ValueError,
+     "famgen.csr: periodic is True, False, 'all', 'none' or a 0 or 1 (or a bool) for each axis, "
+     "not ''"),
+    (lambda: famgen.csr("mesh", 3, 4, periodic=[2, "x"]), ValueError,
+     "famgen.csr: periodic is True, False, 'all', 'none' or a 0 or 1 (or a bool) for each axis, "
+     "not [2, 'x']"),
+    (lambda: famgen.csr("mesh", 3, 4, periodic="1,,0"), ValueError,
+     "famgen: the periodic axes take all, none or a 0 or 1 for each axis (1,0,1), not '1,,0'"),
+    (lambda: famgen.csr("grid", 2**70, 4), ValueError,
+     "famgen: size 1180591620717411303424 is past the 32-bit range of sizes"),
 ]
 
 

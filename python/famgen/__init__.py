@@ -93,7 +93,11 @@ def _named(function, family, sizes):
     if not isinstance(family, str):
         raise TypeError(f"famgen.{function}: family is a family's keyword such as 'grid', "
                         f"not {family!r}")
-    return family, [_whole(function, "sizes", size, "are whole numbers") for size in sizes]
+    whole = [_whole(function, "sizes", size, "are whole numbers") for size in sizes]
+    for size in whole:
+        if not -2**31 <= size < 2**31:
+            raise ValueError(f"famgen: size {size} is past the 32-bit range of sizes")
+    return family, whole
 
 
 def _periodic(function, periodic):
@@ -102,13 +106,18 @@ def _periodic(function, periodic):
         return ""
     if periodic is True or periodic is False:
         return "all" if periodic else "none"
+    takes = "True, False, 'all', 'none' or a 0 or 1 (or a bool) for each axis"
     if isinstance(periodic, str):
+        if not periodic.strip():
+            raise ValueError(f"famgen.{function}: periodic is {takes}, not {periodic!r}")
         return periodic
     try:
         flags = list(periodic)
     except TypeError:
-        raise TypeError(f"famgen.{function}: periodic is True, False, 'all', 'none' or a flag "
-                        f"for each axis, not {periodic!r}") from None
+        raise TypeError(f"famgen.{function}: periodic is {takes}, not {periodic!r}") from None
+    # A flag is 0, 1 or a bool: an empty list, or another value, is no list of flags.
+    if not flags or any(not isinstance(flag, (bool, int)) or flag not in (0, 1) for flag in flags):
+        raise ValueError(f"famgen.{function}: periodic is {takes}, not {periodic!r}")
     return ",".join("1" if flag else "0" for flag in flags)
 
 
