@@ -7,7 +7,13 @@ it a fraction of a second to a few seconds; the figure to compare is the rate pe
 last column is famgen.csr's rate over the tool's. Every build is timed after untimed builds of
 the same (until one is no faster than the one before), and each figure is the median of the
 rounds.
+
+A second table builds NetworkX graphs: famgen.networkx against NetworkX's own generators of the
+same graphs at the same sizes (grid_2d_graph, grid_2d_graph(periodic=True), grid_graph), the
+last column famgen.networkx's speed over the generator's. These builds take seconds and warm
+with one untimed build each.
 Usage: PYTHONPATH=build/python bench/python_bench.py [--quick] [--rounds N] [--threads N]
+                                                     [--networkx-only]
 """
 import argparse
 import gc
@@ -42,11 +48,11 @@ def scipy_hypercube(dimension):
     return scipy.sparse.csr_array(matrix)
 
 
-def timed(build, rounds):
+def timed(build, rounds, most_warm=6):
     # Memory freed a moment ago is slow at its first touch on some machines (a virtual
     # machine's host backs it again): untimed builds until one is no faster than the last.
     last = float("inf")
-    for _ in range(6):
+    for _ in range(most_warm):
         start = time.perf_counter()
         built = build()
         seconds = time.perf_counter() - start
@@ -70,6 +76,8 @@ def main():
     parser.add_argument("--quick", action="store_true", help="sizes a tenth or so as large")
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--threads", type=int, default=2)
+    parser.add_argument("--networkx-only", action="store_true",
+                        help="the NetworkX table alone")
     options = parser.parse_args()
     quick = options.quick
     threads = options.threads
@@ -102,11 +110,46 @@ def main():
     print(f"famgen {famgen.version}, threads={threads}, medians of {options.rounds} warmed "
           f"builds; igraph {igraph.__version__}, NetworkX {networkx.__version__}, "
           f"SciPy {scipy.__version__}\n")
+    if not options.networkx_only:
+        arrays_table(rows, options.rounds)
+    networkx_table(quick, threads, options.rounds)
+
+
+def networkx_table(quick, threads, rounds):
+    side = 300 if quick else 1000
+    mesh = 40 if quick else 100
+    # (graph, size, edges, famgen.networkx's build, NetworkX's generator, its name)
+    graphs = [
+        ("grid", f"{side} x {side}", 2 * side * (side - 1),
+         lambda: famgen.networkx("grid", side, side, threads=threads),
+         lambda: networkx.grid_2d_graph(side, side), "networkx.grid_2d_graph"),
+        ("torus", f"{side} x {side}", 2 * side * side,
+         lambda: famgen.networkx("torus", side, side, threads=threads),
+         lambda: networkx.grid_2d_graph(side, side, periodic=True),
+         "networkx.grid_2d_graph(periodic=True)"),
+        ("3D mesh", f"{mesh} x {mesh} x {mesh}", 3 * mesh * mesh * (mesh - 1),
+         lambda: famgen.networkx("mesh", mesh, mesh, mesh, threads=threads),
+         lambda: networkx.grid_graph([mesh, mesh, mesh]), "networkx.grid_graph"),
+    ]
+    print("\n| graph | built by | size | edges | seconds | M edges/s "
+          "| famgen.networkx is faster by |")
+    print("|---|---|---|---|---|---|---|")
+    for graph, size, edges, ours, theirs, name in graphs:
+        our_seconds = timed(ours, rounds, most_warm=1)
+        their_seconds = timed(theirs, rounds, most_warm=1)
+        print(f"| {graph} | famgen.networkx | {size} | {edges:,} | {our_seconds:.3f} | "
+              f"{edges / our_seconds / 1e6:.2f} | |")
+        print(f"| {graph} | {name} | {size} | {edges:,} | {their_seconds:.3f} | "
+              f"{edges / their_seconds / 1e6:.2f} | {their_seconds / our_seconds:.1f}x |",
+              flush=True)
+
+
+def arrays_table(rows, rounds):
     print("| graph | built by | size | edges | seconds | M edges/s | famgen.csr is faster by |")
     print("|---|---|---|---|---|---|---|")
     famgen_rate = {}
     for graph, tool, size, edges, build in rows:
-        seconds = timed(build, options.rounds)
+        seconds = timed(build, rounds)
         rate = edges / seconds
         if tool == "famgen.csr":
             famgen_rate[graph] = rate

@@ -51,7 +51,8 @@ struct OptionRow {
 // Tested in this order; the first whose name starts the argument is taken.
 constexpr auto kOptions = std::to_array<OptionRow>({
     {"-graphtype", Option::kGraphType, "KEYWORD", false, "the family, from the list above"},
-    {"-size", Option::kSize, "N[,M]", false, "its sizes, in one argument: 3,4 or \"3 4\""},
+    {"-size", Option::kSize, "N[,M,...]", false,
+     "its sizes, in one argument: 3,4 or \"3 4\" (the mesh: 1 to 8)"},
     {"-out", Option::kOut, "FILE", false, "the file to write; - is standard output"},
     {"-threads", Option::kThreads, "N", true,
      "format on N threads (0: one per core); the same bytes"},
@@ -362,6 +363,38 @@ std::optional<int> nearness(std::string_view text, std::string_view name) {
     if (edits[m][j] <= 1) return 1;
   }
   return std::nullopt;
+}
+
+std::string error_lines(const std::string& error) {
+  const std::string usage = usage_text();
+  std::string_view message = error;
+  std::string_view after;
+  if (message.ends_with(usage)) {
+    after = message.substr(message.size() - usage.size());
+    message.remove_suffix(usage.size());
+  }
+  // The message's own line end, before the usage text, stays.
+  const bool line_end = !after.empty() && message.ends_with('\n');
+  if (line_end) message.remove_suffix(1);
+  std::string lines;
+  for (const char c : message) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') {
+      lines += "\\n";
+    } else if (c == '\t') {
+      lines += "\\t";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      constexpr char kHex[] = "0123456789abcdef";
+      lines += "\\x";
+      lines += kHex[byte >> 4];
+      lines += kHex[byte & 15];
+    } else {
+      lines += c;
+    }
+  }
+  if (line_end) lines += '\n';
+  lines += after;
+  return lines;
 }
 
 std::string usage_text() {

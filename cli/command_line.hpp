@@ -71,6 +71,11 @@ WriteOptions write_options(const Settings& settings);
 // error.
 std::string usage_text();
 
+// The error text of an outcome as standard error shows it: a control character that a value
+// quoted in it holds (a line end, a tab) written as an escape (\n, \t, \x1b), so that a
+// message of one line stays one line; the usage text after a message is left as it is.
+std::string error_lines(const std::string& error);
+
 // The decimal value of a size token: leading white space, one optional sign, then digits up to
 // the first non-digit. No digits give 0; a value past the 32-bit range saturates at its limit.
 std::int32_t read_size_token(std::string_view token);

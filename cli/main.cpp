@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
   parse_command_line(argc, argv, settings);
   const Outcome outcome = dispatch_graph(settings);
   if (!outcome.message.empty()) std::fputs(outcome.message.c_str(), stdout);
-  if (!outcome.error.empty()) std::fprintf(stderr, "%s\n", outcome.error.c_str());
+  if (!outcome.error.empty()) std::fprintf(stderr, "%s\n", error_lines(outcome.error).c_str());
   return outcome.status;
 }

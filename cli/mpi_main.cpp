@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   const Outcome outcome = dispatch_graph(settings, MpiDestination(options, MPI_COMM_WORLD));
   if (rank == 0) {
     if (!outcome.message.empty()) std::fputs(outcome.message.c_str(), stdout);
-    if (!outcome.error.empty()) std::fprintf(stderr, "%s\n", outcome.error.c_str());
+    if (!outcome.error.empty()) std::fprintf(stderr, "%s\n", error_lines(outcome.error).c_str());
   }
   MPI_Finalize();
   return outcome.status;

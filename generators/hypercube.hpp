@@ -1,7 +1,12 @@
 // The hypercube of dimension d: vertex k stands for the label k - 1 and is joined to the d
-// labels that differ from it in one bit, lowest bit first. Drawn on the integer lattice with the
-// label's bits dealt to two axes: x holds bits 0, 2, 4, ..., y bits 1, 3, 5, ..., so that the
-// neighbours of a vertex lie on its row and its column, a power of two away.
+// labels that differ from it in one bit, lowest bit first. Drawn on the integer lattice with each
+// bit moving the vertex by a step of its own: bits 2i and 2i + 1 by z^i and i·z^i, z = 2 + i
+// taken as a point (Gaussian integers), so that each pair of bits turns the square of the pair
+// before by atan(1/2) and makes it √5 times as large. No two steps are parallel (the turns never
+// add up to a right angle), each step's coordinates are coprime (no lattice point, hence no
+// vertex, lies inside an edge), and no two labels meet at one point (a sum of steps with signs is
+// zero only when it is empty: its lowest pair would be a multiple of 2 + i below norm 5), so every
+// edge is drawn where no other edge or vertex lies.
 #pragma once
 
 #include <limits>
@@ -42,21 +47,32 @@ struct Hypercube {
         CountsLineEnd::kNewline);
   }
 
-  // The even bits of a label, packed: bit 2i to bit i.
-  static Vertex even_bits(std::uint64_t label) {
-    label &= 0x5555555555555555;
-    label = (label | label >> 1) & 0x3333333333333333;
-    label = (label | label >> 2) & 0x0f0f0f0f0f0f0f0f;
-    label = (label | label >> 4) & 0x00ff00ff00ff00ff;
-    label = (label | label >> 8) & 0x0000ffff0000ffff;
-    return static_cast<Vertex>((label | label >> 16) & 0x00000000ffffffff);
-  }
-
+  // The largest step of dimension 62 is (√5)^30 < 2^35 long, so every coordinate stays below
+  // 2^37, and 36 times that (a drawing's points) too.
   template <class Sink>
   void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    std::int64_t step_x[64];
+    std::int64_t step_y[64];
+    std::int64_t power_x = 1;  // z^i
+    std::int64_t power_y = 0;
+    for (std::int32_t bit = 0; bit < dimension; bit += 2) {
+      step_x[bit] = power_x;
+      step_y[bit] = power_y;
+      step_x[bit + 1] = -power_y;
+      step_y[bit + 1] = power_x;
+      const std::int64_t x = 2 * power_x - power_y;
+      power_y = power_x + 2 * power_y;
+      power_x = x;
+    }
     for (Vertex label = first - 1; label < last; ++label) {
-      const auto bits = static_cast<std::uint64_t>(label);
-      sink.write_point(even_bits(bits), even_bits(bits >> 1));
+      std::int64_t x = 0;
+      std::int64_t y = 0;
+      for (std::int32_t bit = 0; bit < dimension; ++bit) {
+        const std::int64_t set = (label >> bit) & 1;
+        x += set * step_x[bit];
+        y += set * step_y[bit];
+      }
+      sink.write_point(x, y);
     }
   }
 

@@ -95,8 +95,8 @@ class Mesh {
     if (periodic.kind == PeriodicAxes::Kind::kList &&
         periodic.list.size() != static_cast<std::size_t>(shape_.dimension)) {
       why_not_ = "-periodic gives " + std::to_string(periodic.list.size()) +
-                 " flags for a mesh of " + std::to_string(shape_.dimension) +
-                 (shape_.dimension == 1 ? " axis" : " axes");
+                 (periodic.list.size() == 1 ? " flag" : " flags") + " for a mesh of " +
+                 std::to_string(shape_.dimension) + (shape_.dimension == 1 ? " axis" : " axes");
     }
     for (int a = 0; a < shape_.dimension && why_not_.empty(); ++a) {
       shape_.periodic[a] = periodic.kind == PeriodicAxes::Kind::kAll ||

@@ -239,6 +239,7 @@ inline FamilyUse facts_into(GraphFacts& facts) {
 // A family made for the library's arrays: filled into target.
 struct ArrayUse {
   const ArrayTarget* target = nullptr;
+  bool simple = false;  // the simple graph's arrays (without self-loops and repeated entries)
 };
 
 }  // namespace famgen

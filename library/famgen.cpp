@@ -1,7 +1,8 @@
 // The C++ interface (include/famgen/famgen.hpp): a graph named as on the command line becomes
 // the same request, passes the same checks and is made by the same family as the command
 // line's (request.hpp); only the destination differs, arrays in memory (graphfile/output/
-// arrays.hpp) or files.
+// arrays.hpp) or files. The failures speak the library's words: the texts the shared checks
+// write for the command line are reworded here, and the sizes' messages are the library's own.
 #include "famgen/famgen.hpp"
 
 #include <algorithm>
@@ -14,21 +15,84 @@
 #include "graphfile/layouts/layouts.hpp"
 #include "graphfile/output/arrays.hpp"
 #include "graphfile/output/destinations.hpp"
+#include "graphfile/simple_graph.hpp"  // simple_facts
 #include "library/request.hpp"
 
 namespace famgen {
 
 namespace {
 
-Error error_of(const Outcome& outcome, bool out_of_memory = false) {
-  if (outcome.status == kStatusFileFailed) return {ErrorKind::kFile, outcome.error};
-  if (outcome.status == kStatusRefused) {
-    return {out_of_memory ? ErrorKind::kMemory : ErrorKind::kRefused, outcome.error};
+// A part of a text that the shared checks and layouts write in the command line's words, and
+// the library's words for it: a library caller names Graph's members and FileOptions', not
+// options. Every row is tried in order, each on the text as the rows before it left it.
+struct Rewording {
+  std::string_view command_line;
+  std::string_view library;
+};
+constexpr Rewording kRewordings[] = {
+    {"famgen: -periodic takes ", "famgen: the periodic axes take "},
+    {"famgen: -periodic gives ", "famgen: the periodic axes give "},
+    {"famgen: -stencil and -periodic apply to the mesh alone",
+     "famgen: a stencil and periodic axes apply to the mesh alone"},
+    {"famgen: -vertex-weights takes ", "famgen: the vertex weights take "},
+    {"famgen: -edge-weights takes ", "famgen: the edge weights take "},
+    // "-vertex-weights MODEL adds up to ...", "-edge-weights MODEL applies to the mesh alone"
+    {"famgen: -vertex-weights ", "famgen: the vertex weight model "},
+    {"famgen: -edge-weights ", "famgen: the edge weight model "},
+    {" (give -vertex-weights one model)", " (ask for one vertex weight model)"},
+    {" (-format metis, parhip or scotch does)", " (the formats metis, parhip and scotch do)"},
+    {"famgen: no output file (give -out FILE, or -out - for standard output)",
+     "famgen: no output file named (a file name, or - for standard output)"},
+};
+
+std::string in_library_words(std::string text) {
+  for (const Rewording& row : kRewordings) {
+    const std::size_t at = text.find(row.command_line);
+    if (at != std::string::npos) text.replace(at, row.command_line.size(), row.library);
   }
-  // A size below the family's least: the message, whose length is the status.
-  std::string message = outcome.message;
-  if (!message.empty() && message.back() == '\n') message.pop_back();
-  return {ErrorKind::kSizes, message};
+  return text;
+}
+
+// Why the sizes fall short of the family's least, in the library's words (the command line
+// prints the family's own message): "famgen: grid takes the sizes R,W, each at least 1, not 4".
+std::string size_refusal(const FamilyRequest& request) {
+  const FamilyRow& row = family_row(request.graph_type);
+  std::string given;
+  for (const std::int32_t size : request.sizes) {
+    if (!given.empty()) given += ',';
+    given += std::to_string(size);
+  }
+  if (given.empty()) given = "none";
+  const std::string least = std::to_string(row.first_size_above + 1);
+  const std::size_t comma = row.sizes.find(',');
+  std::string takes;
+  if (row.size_list) {
+    takes = "1 to " + std::to_string(kMostMeshAxes) + " sizes (" + std::string(row.sizes) +
+            "), each at least 1";
+  } else if (comma == std::string_view::npos) {
+    takes = "the size " + std::string(row.sizes) + ", at least " + least;
+  } else if (row.second_size_checked && least == "1") {
+    takes = "the sizes " + std::string(row.sizes) + ", each at least 1";
+  } else {
+    takes = "the sizes " + std::string(row.sizes) + ", " + std::string(row.sizes.substr(0, comma)) +
+            " at least " + least +
+            (row.second_size_checked
+                 ? " and " + std::string(row.sizes.substr(comma + 1)) + " at least 1"
+                 : "");
+  }
+  return "famgen: " + std::string(row.keyword) + " takes " + takes + ", not " + given;
+}
+
+Error error_of(const Outcome& outcome, const FamilyRequest& request, bool out_of_memory = false) {
+  if (outcome.status == kStatusFileFailed) {
+    return {ErrorKind::kFile, in_library_words(outcome.error)};
+  }
+  if (outcome.status == kStatusRefused) {
+    return {out_of_memory ? ErrorKind::kMemory : ErrorKind::kRefused,
+            in_library_words(outcome.error)};
+  }
+  // The status is the length of the family's message: a size below its least.
+  return {ErrorKind::kSizes, size_refusal(request)};
 }
 
 Error refusal(const std::string& why) {
@@ -104,10 +168,11 @@ RelabelSeed seed_of(const Graph& graph) {
   return *graph.permute;
 }
 
-// The checks every request passes, then the family's arrays (sources/FAMILY_arrays.cpp).
-Outcome fill_request(const FamilyRequest& request, const ArrayTarget& target) {
+// The checks every request passes, then the family's arrays (sources/FAMILY_arrays.cpp), or
+// its simple graph's.
+Outcome fill_request(const FamilyRequest& request, const ArrayTarget& target, bool simple) {
   if (std::optional<Outcome> failure = request_failure(request)) return std::move(*failure);
-  return make_family(request, ArrayUse{&target});
+  return make_family(request, ArrayUse{&target, simple});
 }
 
 ArrayRequest array_request(const Graph& graph, const CsrOptions& options) {
@@ -124,8 +189,9 @@ std::optional<Error> fill(const Graph& graph, ArrayRequest request, GraphArrays&
   if (std::optional<Error> error = read_graph(graph, family)) return error;
   const WeightRequest weights = drawn_weights(family);
   if (request.adjacency) request.weights = &weights;
-  const Outcome outcome = fill_request(family, ArrayDestination(std::move(request), arrays));
-  if (outcome.status != kStatusWritten) return error_of(outcome, arrays.out_of_memory);
+  const Outcome outcome =
+      fill_request(family, ArrayDestination(std::move(request), arrays), graph.simple);
+  if (outcome.status != kStatusWritten) return error_of(outcome, family, arrays.out_of_memory);
   return std::nullopt;
 }
 
@@ -196,7 +262,8 @@ Result<GraphInfo> info(const Graph& graph) try {
   if (std::optional<Error> error = read_graph(graph, request)) return std::move(*error);
   GraphFacts facts;
   const Outcome outcome = request_facts(request, facts);
-  if (outcome.status != kStatusWritten) return error_of(outcome);
+  if (outcome.status != kStatusWritten) return error_of(outcome, request);
+  if (graph.simple) facts = simple_facts(facts);
   return GraphInfo{facts.line_count(), facts.counts.arcs, facts.dimension, facts.title};
 } catch (const std::bad_alloc&) {
   return kOutOfMemory;
@@ -212,11 +279,13 @@ std::optional<Error> write(const Graph& graph, const FileOptions& options) try {
     if (std::optional<Error> error = nul_refusal(what, text)) return error;
   }
   const std::optional<Format> format = format_named(options.format);
-  if (!format) return error_of(unknown_format(options.format));
+  if (!format) return error_of(unknown_format(options.format), request);
   const Outcome outcome =
-      write_request(request, FileDestination(file_outputs(options.out, *format, options.coordinates,
-                                                          options.threads, seed_of(graph))));
-  if (outcome.status != kStatusWritten) return error_of(outcome);
+      write_request(request,
+                    FileDestination(file_outputs(options.out, *format, options.coordinates,
+                                                 options.threads, seed_of(graph))),
+                    graph.simple);
+  if (outcome.status != kStatusWritten) return error_of(outcome, request);
   return std::nullopt;
 } catch (const std::bad_alloc&) {
   return kOutOfMemory;

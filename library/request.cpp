@@ -47,15 +47,34 @@ void read_periodic(std::string_view value, FamilyRequest& request) {
     request.periodic = {value == "all" ? PeriodicAxes::Kind::kAll : PeriodicAxes::Kind::kNone, {}};
     return;
   }
+  // A 0 or 1 for each axis, between commas or white space, as the sizes are written; an empty
+  // place in the list (",1,0", "1,,0", "1,0,") is no flag and refuses the list.
   PeriodicAxes periodic{PeriodicAxes::Kind::kList, {}};
-  std::string_view rest = value;
-  for (std::string_view token = next_size_token(rest); !token.empty();
-       token = next_size_token(rest)) {
-    if (token != "0" && token != "1") {
+  const auto space = [](char c) { return c == ' ' || c == '\t'; };
+  std::size_t at = 0;
+  const auto skip_space = [&] {
+    const std::size_t from = at;
+    while (at < value.size() && space(value[at]))
+      ++at;
+    return at > from;
+  };
+  skip_space();
+  while (at < value.size()) {
+    if (value[at] != '0' && value[at] != '1') {
       periodic.list.clear();
       break;
     }
-    periodic.list.push_back(token == "1");
+    periodic.list.push_back(value[at++] == '1');
+    const bool spaced = skip_space();
+    if (at == value.size()) break;
+    if (value[at] == ',') {
+      ++at;
+      skip_space();
+      if (at == value.size()) periodic.list.clear();  // a comma with no flag after it
+    } else if (!spaced) {
+      periodic.list.clear();  // "10", "1x": no separator
+      break;
+    }
   }
   if (periodic.list.empty()) {
     refuse_mesh_option(request,

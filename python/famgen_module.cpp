@@ -1,7 +1,7 @@
 // The compiled half of the Python module famgen (famgen/__init__.py gives the functions their
-// signatures): the library's arrays handed to NumPy without a copy, each array owning the
-// library's buffer through a capsule that releases it; the GIL released while arrays are filled
-// and files written; failures raised with the command line's texts.
+// signatures and checks their arguments' types): the library's arrays handed to NumPy without a
+// copy, each array owning the library's buffer through a capsule that releases it; the GIL
+// released while arrays are filled and files written; failures raised with the library's texts.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -35,8 +35,9 @@ struct Weights {
 
 famgen::Graph graph_of(const std::string& family, const std::vector<std::int64_t>& sizes,
                        std::optional<std::uint64_t> permute, const std::string& stencil,
-                       const std::string& periodic, const Weights& weights = {}) {
-  return {family, sizes, stencil, periodic, permute, weights.vertex, weights.edge, weights.seed};
+                       const std::string& periodic, bool simple, const Weights& weights = {}) {
+  return {family,         sizes,        stencil,      periodic, permute,
+          weights.vertex, weights.edge, weights.seed, simple};
 }
 
 // The options of a range [first, last) of which either end may be left out: from vertex 0, to
@@ -56,10 +57,12 @@ std::optional<famgen::Error> options_of(const famgen::Graph& graph, int threads,
   return std::nullopt;
 }
 
-// The array owns the buffer from now on: NumPy releases it with the capsule.
+// The array owns the buffer from now on: NumPy releases it with the capsule. An array of no
+// numbers may have no buffer (the weights of a graph without edges): NumPy gets one of its own.
 template <class T>
 py::array numpy_of(famgen::Array<T>& array, std::vector<py::ssize_t> shape) {
   T* const data = array.data();
+  if (data == nullptr) return py::array_t<T>(std::move(shape));
   const py::capsule owner(array.release(), [](void* block) { famgen::free_memory(block); });
   return py::array_t<T>(std::move(shape), data, owner);
 }
@@ -95,9 +98,9 @@ py::tuple csr_of(const std::string& family, const std::vector<std::int64_t>& siz
                  const std::string& periodic, int threads, bool wide,
                  std::optional<std::int64_t> first, std::optional<std::int64_t> last,
                  const std::string& vertex_weights, const std::string& edge_weights,
-                 std::uint64_t seed) {
-  const famgen::Graph graph =
-      graph_of(family, sizes, permute, stencil, periodic, {vertex_weights, edge_weights, seed});
+                 std::uint64_t seed, bool simple) {
+  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic, simple,
+                                       {vertex_weights, edge_weights, seed});
   return wide ? csr_arrays<std::int64_t>(graph, threads, first, last)
               : csr_arrays<std::int32_t>(graph, threads, first, last);
 }
@@ -105,8 +108,9 @@ py::tuple csr_of(const std::string& family, const std::vector<std::int64_t>& siz
 py::array coordinates_of(const std::string& family, const std::vector<std::int64_t>& sizes,
                          std::optional<std::uint64_t> permute, const std::string& stencil,
                          const std::string& periodic, int threads,
-                         std::optional<std::int64_t> first, std::optional<std::int64_t> last) {
-  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic);
+                         std::optional<std::int64_t> first, std::optional<std::int64_t> last,
+                         bool simple) {
+  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic, simple);
   std::optional<famgen::Result<famgen::Coordinates>> made;
   {
     const py::gil_scoped_release unlocked;
@@ -128,9 +132,9 @@ void write_files(const std::string& family, const std::vector<std::int64_t>& siz
                  const std::string& periodic, const std::string& out, const std::string& format,
                  const std::string& coordinates, std::optional<int> threads,
                  const std::string& vertex_weights, const std::string& edge_weights,
-                 std::uint64_t seed) {
-  const famgen::Graph graph =
-      graph_of(family, sizes, permute, stencil, periodic, {vertex_weights, edge_weights, seed});
+                 std::uint64_t seed, bool simple) {
+  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic, simple,
+                                       {vertex_weights, edge_weights, seed});
   std::optional<famgen::Error> error;
   {
     const py::gil_scoped_release unlocked;
@@ -140,9 +144,9 @@ void write_files(const std::string& family, const std::vector<std::int64_t>& siz
 }
 
 py::dict info_of(const std::string& family, const std::vector<std::int64_t>& sizes,
-                 const std::string& stencil, const std::string& periodic) {
+                 const std::string& stencil, const std::string& periodic, bool simple) {
   const famgen::Result<famgen::GraphInfo> info =
-      famgen::info(graph_of(family, sizes, std::nullopt, stencil, periodic));
+      famgen::info(graph_of(family, sizes, std::nullopt, stencil, periodic, simple));
   if (!info) raise(info.error());
   py::dict about;
   about["vertex_count"] = info->vertex_count;
@@ -156,9 +160,23 @@ py::dict info_of(const std::string& family, const std::vector<std::int64_t>& siz
 
 PYBIND11_MODULE(_famgen, module) {
   module.doc() = "famgen's library; use the module famgen, which gives these their signatures";
-  module.def("csr", &csr_of);
-  module.def("coordinates", &coordinates_of);
-  module.def("write", &write_files);
-  module.def("info", &info_of);
+  // Named as famgen/__init__.py passes them, so that a wrong type names its argument.
+  module.def("csr", &csr_of, py::arg("family"), py::arg("sizes"), py::arg("permute"),
+             py::arg("stencil"), py::arg("periodic"), py::arg("threads"), py::arg("wide"),
+             py::arg("first"), py::arg("last"), py::arg("vertex_weights"), py::arg("edge_weights"),
+             py::arg("seed"), py::arg("simple"),
+             "(indptr, indices, vertex_count, vwgt, adjwgt); famgen.csr is the public face");
+  module.def("coordinates", &coordinates_of, py::arg("family"), py::arg("sizes"),
+             py::arg("permute"), py::arg("stencil"), py::arg("periodic"), py::arg("threads"),
+             py::arg("first"), py::arg("last"), py::arg("simple"),
+             "the positions; famgen.coordinates is the public face");
+  module.def("write", &write_files, py::arg("family"), py::arg("sizes"), py::arg("permute"),
+             py::arg("stencil"), py::arg("periodic"), py::arg("out"), py::arg("format"),
+             py::arg("coordinates"), py::arg("threads"), py::arg("vertex_weights"),
+             py::arg("edge_weights"), py::arg("seed"), py::arg("simple"),
+             "writes the files; famgen.write is the public face");
+  module.def("info", &info_of, py::arg("family"), py::arg("sizes"), py::arg("stencil"),
+             py::arg("periodic"), py::arg("simple"),
+             "the graph's figures; famgen.info is the public face");
   module.def("version", [] { return std::string(famgen::version()); });
 }

@@ -3,9 +3,12 @@
 // family's drawing gives it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <random>
 
 #include "generators/geometry.hpp"
@@ -223,10 +226,12 @@ bool edge_as_drawn(const std::string& keyword, std::int64_t first, std::int64_t 
     return std::fabs(p[1] - q[1]) == 1 && std::fabs(p[0] - q[0]) == step;
   }
   if (keyword == "hypercube") {
-    const double dx = std::fabs(p[0] - q[0]);
-    const double dy = std::fabs(p[1] - q[1]);
-    const double along = dx + dy;
-    return (dx == 0 || dy == 0) && along >= 1 && std::exp2(std::round(std::log2(along))) == along;
+    // Bit b's steps are √5^⌊b/2⌋ long, bit 0's along the x axis.
+    const auto bits = static_cast<std::uint64_t>((u - 1) ^ (v - 1));
+    if (!std::has_single_bit(bits)) return false;
+    const int bit = std::countr_zero(bits);
+    const double squared = (p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]);
+    return squared == std::pow(5.0, bit / 2) && (bit != 0 || p[1] == q[1]);
   }
   if (keyword == "sierpinski") return near(length, 1);
   if (keyword == "completegraph" || keyword == "unconnected_completegraph") {
@@ -305,6 +310,60 @@ TEST(Coordinates, EdgesJoinPointsAtTheirDrawnDistances) {
               << u << "-" << v;
         }
       }
+    });
+  }
+}
+
+// Every edge of a hypercube's drawing can be seen: no two edges lie along one line over a
+// common stretch, no edge runs over a vertex, and no two vertices share a point, so the drawing
+// shows as many segments as the graph has edges.
+TEST(Coordinates, HypercubeEdgesAreSeparateSegments) {
+  for (int dimension = 2; dimension <= 7; ++dimension) {
+    with_source({"hypercube", std::to_string(dimension)}, [&](const GraphSource& source) {
+      SCOPED_TRACE(dimension);
+      const GraphFacts& facts = source.facts();
+      const Layouts files = layouts_of(source, {});
+      const Points read = read_points(files.plain, facts.dimension, facts.decimals, false);
+      const EdgeLines edge_list = read_edge_lines(files.edge_list, '#', 0);
+      ASSERT_EQ(static_cast<std::int64_t>(edge_list.edges.size()), facts.counts.edges);
+      using Point = std::pair<double, double>;
+      const auto at = [&](std::int64_t vertex) {  // vertices from 1
+        const std::vector<double>& p = read.points[static_cast<std::size_t>(vertex - 1)];
+        return Point{p[0], p[1]};
+      };
+      const auto cross = [](Point a, Point b) { return a.first * b.second - a.second * b.first; };
+      const auto minus = [](Point a, Point b) {
+        return Point{a.first - b.first, a.second - b.second};
+      };
+      const auto dot = [](Point a, Point b) { return a.first * b.first + a.second * b.second; };
+      std::vector<Point> points;
+      for (std::int64_t vertex = 1; vertex <= facts.counts.vertices; ++vertex)
+        points.push_back(at(vertex));
+      std::sort(points.begin(), points.end());
+      EXPECT_EQ(std::adjacent_find(points.begin(), points.end()), points.end());
+      // The coordinates are integers, so the products are exact.
+      std::int64_t overlaps = 0;
+      for (std::size_t e = 0; e < edge_list.edges.size(); ++e) {
+        const Point p = at(edge_list.edges[e].first);
+        const Point along = minus(at(edge_list.edges[e].second), p);
+        const double length = dot(along, along);
+        // Where r lies along the edge's line (0 at p, length at its other end), if on it.
+        const auto inside = [&](Point r) -> std::optional<double> {
+          const Point to = minus(r, p);
+          if (cross(along, to) != 0) return std::nullopt;
+          return dot(along, to);
+        };
+        for (std::int64_t vertex = 1; vertex <= facts.counts.vertices; ++vertex) {
+          const std::optional<double> place = inside(at(vertex));
+          overlaps += place && *place > 0 && *place < length ? 1 : 0;
+        }
+        for (std::size_t f = e + 1; f < edge_list.edges.size(); ++f) {
+          const std::optional<double> a = inside(at(edge_list.edges[f].first));
+          const std::optional<double> b = inside(at(edge_list.edges[f].second));
+          overlaps += a && b && std::max(*a, *b) > 0 && std::min(*a, *b) < length ? 1 : 0;
+        }
+      }
+      EXPECT_EQ(overlaps, 0);
     });
   }
 }

@@ -288,6 +288,19 @@ def memory_limits(checks):
     checks.figure("statuses over 50 limits: " + ", ".join(
         "%d x %d" % (count, status) for status, count in sorted(outcomes.items())))
     checks.expect(set(outcomes) <= {0, 1}, "statuses other than 0 and 1: %s" % outcomes)
+    # The library's arrays beyond an address-space limit: MemoryError naming the limit, not the
+    # system's free memory.
+    if ARGS.python:
+        script = ("import famgen\ntry:\n    famgen.csr('torus', 10000, 10000)\n"
+                  "except MemoryError as error:\n    print(error)\n")
+        process = subprocess.run(
+            [sys.executable, "-c", script], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            env=dict(os.environ, PYTHONPATH=ARGS.python), timeout=60,
+            preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30)))
+        said = process.stdout.decode(errors="replace").strip()
+        checks.expect("address-space limit (ulimit -v)" in said,
+                      "arrays under ulimit -v 1 GiB: %r" % said[-160:])
+        checks.figure("arrays under ulimit -v 1 GiB: %s" % said)
 
 
 def planted_links(checks):

@@ -312,6 +312,31 @@ INSTANTIATE_TEST_SUITE_P(
                         "famgen: -edge-weights length:200000000 adds up to 6800000000" +
                             kPastInt32),
         weights_taken(mesh_with("2000,2000", {"-vertex-weights", "bump:600:1:10"})),
+        // A value with a line end or another control character: still a message of one line,
+        // the character escaped.
+        ArgumentCase{{"-graphtype", "grid", "-size", "3,3", "-out", "OUT", "-format", "me\ntis"},
+                     1,
+                     "",
+                     "famgen: unknown format 'me\\ntis': the formats are metis, parhip, scotch, "
+                     "mtx, edgelist and dot",
+                     false,
+                     false},
+        ArgumentCase{{"-graphtype", "mesh", "-size", "3,3", "-out", "OUT", "-stencil", "b\x1b[2Jx"},
+                     1,
+                     "",
+                     "famgen: unknown stencil 'b\\x1b[2Jx': the stencils are star and box",
+                     false,
+                     false},
+        // ParHIP's byte offsets past 64 bits: refused on a pipe as in a file, where no space
+        // guard stops them first.
+        ArgumentCase{{"-graphtype", "mesh", "-size", "2147483647,1073741823", "-format", "parhip",
+                      "-out", "-"},
+                     1,
+                     "",
+                     "famgen: the ParHIP offsets of this graph pass the 64-bit byte positions "
+                     "its layout holds",
+                     false,
+                     false},
         // Weights a layout cannot hold.
         weights_refused(circle_with({"-vertex-weights", "degree", "-format", "mtx"}),
                         "famgen: Matrix Market's matrix" + kNoVertexWeights),
@@ -466,6 +491,21 @@ INSTANTIATE_TEST_SUITE_P(
             {"-graphtype", "mesh", "-size", "3", "-out", "-", "-periodic", "yes"}, 1, "", true},
         ProcessCase{
             {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", "1,0,1"}, 1, "", true},
+        // A list with an empty place holds no flag there, whatever the others add up to.
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", "1,,0"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", ",1,0"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", "1,0,"}, 1, "", true},
+        ProcessCase{
+            {"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", "10"}, 1, "", true},
+        ProcessCase{{"-graphtype", "mesh", "-size", "3,3", "-out", "-", "-periodic", " 1 , 0 "},
+                    0,
+                    "% 3 x 3 mesh, 5-point star stencil, periodic 1,0 (9 vertices)\n9 15\n"
+                    "2 4 7 \n1 3 5 8 \n2 6 9 \n1 5 7 \n2 4 6 8 \n3 5 9 \n1 4 8 \n2 5 7 9 \n"
+                    "3 6 8 \n",
+                    false},
         ProcessCase{
             {"-graphtype", "grid", "-size", "3,3", "-out", "-", "-stencil", "box"}, 1, "", true},
         ProcessCase{

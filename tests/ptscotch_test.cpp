@@ -106,6 +106,7 @@ void check(const Case& example, const std::string& famgen_binary) {
       nullptr,
       nullptr,
       0,
+      0,
       0};
   famgen_csr32 c_block;
   if (famgen_build_dcsr32(&c_graph, nullptr, MPI_COMM_WORLD, c_vtxdist.data(), &c_block) !=

@@ -18,14 +18,16 @@ with famgen's METIS file of the same graph, parsed here:
   symmetric matrix) and the weights read_weighted_edgelist reads must be the METIS file's.
 Last, every layout written on two threads must equal, byte for byte, the single-pass file.
 The positions are read too:
-- Graphviz's neato must draw (-n2 -Tsvg) the dot file of every graph of the gallery
-  (docs/gallery/graphs.txt) without a word on standard error;
+- Graphviz's neato (-n2), dot and sfdp must draw the dot file of every graph of the gallery
+  (docs/gallery/graphs.txt) as it is, without a word on standard error, and neato's labelled
+  circles must not overlap;
 - Scotch's gout must read a graph, its geometry file and a mapping from scotch_gpart, and the
   points of the VTK mesh it writes must be famgen's coordinates.
 A reader that is not installed is reported with a WARNING line and its part is left out.
 Usage: readers_test.py FAMGEN
 """
 import collections
+import math
 import os
 import re
 import shutil
@@ -267,16 +269,47 @@ def check_weighted_edgelist(networkx, path, metis, name):
             f"{pair} reads {read.get(pair)}, METIS {expected.get(pair)}" for pair in pairs[:5]))
 
 
+def drawn_nodes(plain):
+    """The nodes of Graphviz's -Tplain output: (x, y, width) in inches, by name."""
+    nodes = {}
+    for line in plain.splitlines():
+        words = line.split()
+        if words and words[0] == "node":
+            nodes[words[1]] = (float(words[2]), float(words[3]), float(words[4]))
+    return nodes
+
+
 def check_drawings(neato, folder):
+    """Draws each graph of the gallery with neato -n2, and with dot and sfdp where they are, as
+    the file asks and with no options; neato -n2's circles, where they carry labels, must not
+    overlap, and neither neato nor dot may say a word on standard error."""
     gallery = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "docs", "gallery")
     with open(os.path.join(gallery, "graphs.txt")) as file:
         graphs = [line.split() for line in file if line.strip()]
-    for keyword, sizes, _, *options in graphs:
+    programs = [[neato, "-n2"]] + [[found] for found in map(shutil.which, ["dot", "sfdp"]) if found]
+    for keyword, sizes, *options in graphs:
         path = famgen(folder, keyword, sizes, "dot", options=options)
-        if path:
-            run = subprocess.run([neato, "-n2", "-Tsvg", path], capture_output=True, text=True)
-            if run.returncode != 0 or "<svg" not in run.stdout or run.stderr:
-                fail(f"neato -n2 on {keyword} {sizes} ({run.returncode}): {run.stderr.strip()}")
+        if not path:
+            continue
+        for program in programs:
+            name = f"{' '.join(os.path.basename(word) for word in program)} on {keyword} {sizes}"
+            run = subprocess.run(program + ["-Tplain", path], capture_output=True, text=True)
+            # sfdp places the vertices itself, and may find them too close to route the edges
+            # around them (splines=true): it says so, and draws them straight.
+            quiet = not run.stderr or os.path.basename(program[0]) == "sfdp"
+            if run.returncode != 0 or not quiet or not run.stdout.startswith("graph "):
+                fail(f"{name} ({run.returncode}): {run.stderr.strip()}")
+                continue
+            nodes = drawn_nodes(run.stdout)
+            with open(path) as file:
+                labelled = "shape=circle" in file.read()
+            if program[0] != neato or not labelled:
+                continue
+            placed = list(nodes.items())
+            for k, (u, (ux, uy, width)) in enumerate(placed):
+                for v, (vx, vy, _) in placed[k + 1:]:
+                    if math.hypot(ux - vx, uy - vy) < width:
+                        fail(f"{name}: the circles of {u} and {v} overlap")
     return len(graphs)
 
 

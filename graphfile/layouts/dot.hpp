@@ -1,6 +1,6 @@
-// Graphviz's DOT language: the graph named by its title, each vertex with its position (pos, in
-// points, for neato -n2), then "u -- v" for each edge as the edge list writes it (u <= v,
-// vertices numbered from 1), and the closing brace.
+// Graphviz's DOT language: the graph named by its title, the drawing's attributes, each vertex
+// with its position (pos, in points, for neato -n2), then "u -- v" for each edge as the edge list
+// writes it (u <= v, vertices numbered from 1), and the closing brace.
 #pragma once
 
 #include "graphfile/layouts/edge_lines.hpp"
@@ -17,7 +17,29 @@ struct DotLayout : LayoutDefaults {
   }
 
   static std::string heading(const GraphFacts& facts, RelabelSeed seed) {
-    return "graph \"" + facts.title + relabel_note(seed) + "\" {\n";
+    return "graph \"" + facts.title + relabel_note(seed) + "\" {\n" + drawing_attributes(facts);
+  }
+
+  // Neighbours are drawn about a unit (36 points) apart in every family, so the vertices are
+  // drawn at a size of their own rather than Graphviz's default ellipses, which overlap. Up to
+  // kMostLabels vertices, circles half a unit across with their numbers, which fit in three
+  // digits; beyond that, and in 3D views, where points of different depths come close, dots.
+  // Edges are drawn before the vertices, so a filled circle hides the edges that end under it.
+  // On the lattice (decimals 0) an edge may run over other vertices (a fold or a wrap, along a
+  // row or across the grid): there, up to kMostRouted vertices, neato routes the edges around
+  // the vertices (splines=true), which costs it a second at that size and grows as the cube.
+  static constexpr Vertex kMostLabels = 999;
+  static constexpr Vertex kMostRouted = 64;
+  static std::string drawing_attributes(const GraphFacts& facts) {
+    const bool labelled = facts.dimension <= 2 && facts.line_count() <= kMostLabels;
+    const bool routed = facts.decimals == 0 && facts.line_count() <= kMostRouted;
+    return std::string("  graph [outputorder=edgesfirst, pad=0.2") +
+           (routed ? ", splines=true];\n" : "];\n") +
+           (labelled ? "  node [shape=circle, style=filled, fillcolor=white, fixedsize=true, "
+                       "width=0.25, fontsize=8, fontname=Helvetica];\n"
+                       "  edge [penwidth=0.75];\n"
+                     : "  node [shape=point, width=0.08];\n"
+                       "  edge [penwidth=0.5];\n");
   }
   static std::string trailer(const GraphFacts&) { return "}\n"; }
   static std::optional<std::string> refusal(const GraphFacts& facts) {

@@ -17,6 +17,9 @@ template <class Family>
 class FamilyArrays final : public ArraySource, public VirtualFamily {
  public:
   explicit FamilyArrays(Family family) : family_(std::move(family)), facts_(family_.facts()) {}
+  // With facts of its own: the family's lines under another graph's facts (its simple graph's).
+  FamilyArrays(Family family, GraphFacts facts)
+      : family_(std::move(family)), facts_(std::move(facts)) {}
   const GraphFacts& facts() const override { return facts_; }
   void count_entries(const ArrayJob& job, std::int32_t* degrees) const override {
     count_lines(job, degrees);
@@ -81,13 +84,27 @@ class FamilyArrays final : public ArraySource, public VirtualFamily {
   GraphFacts facts_;
 };
 
+// The arrays of the simple graph of a family whose lines list self-loops or repeated
+// neighbours: its lines through SimpleLines (simple_graph.hpp), through virtual calls, filled
+// into target. Instantiated once for all families (simple_arrays.cpp).
+Outcome fill_simple_arrays(const VirtualFamily& family, const GraphFacts& family_facts,
+                           const ArrayTarget& target);
+
 // What a generator does with the family it made for the library's arrays: refused when it cannot
-// be had or cannot build what its lines read, otherwise filled into the target.
+// be had or cannot build what its lines read, otherwise filled into the target; as its simple
+// graph when asked, which is the family's own lines when they list no self-loop and no repeated
+// neighbour.
 template <class Family>
 Outcome use_family(Family family, const ArrayUse& use) {
   if (const std::optional<std::string> why = refusal_of(family)) return refused(*why);
   if (const std::optional<std::string> why = prepare(family)) return refused(*why);
-  return use.target->fill(FamilyArrays<Family>(std::move(family)));
+  if (!use.simple) return use.target->fill(FamilyArrays<Family>(std::move(family)));
+  const GraphFacts facts = family.facts();
+  if (!lists_loops_or_repeats(facts.counts)) {
+    return use.target->fill(FamilyArrays<Family>(std::move(family), simple_facts(facts)));
+  }
+  const FamilyArrays<Family> arrays(std::move(family), facts);
+  return fill_simple_arrays(arrays.lines(), facts, *use.target);
 }
 
 }  // namespace famgen

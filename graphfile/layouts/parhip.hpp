@@ -101,6 +101,14 @@ struct ParhipLayout : LayoutDefaults {
     return 2 + (facts.weights.vertex_constraints > 0 ? 1 : 0) + (facts.weights.edges ? 1 : 0);
   }
   static std::optional<std::string> refusal(const GraphFacts& facts) {
+    // The offsets are byte positions in 64-bit words: the last, one past the last entry, must
+    // be one. (A multiple of 8 never reaches 2^64 - 1 exactly: that value means it overflowed.)
+    const std::uint64_t entries_end = saturating_multiply(
+        8, saturating_add(kParhipHeadingWords + 1, saturating_add(line_total(facts),
+                                                                   arc_total(facts))));
+    if (entries_end == UINT64_MAX) {
+      return "the ParHIP offsets of this graph pass the 64-bit byte positions its layout holds";
+    }
     if (facts.weights.vertex_constraints <= 1) return std::nullopt;
     return "ParHIP's binary layout holds one vertex weight a vertex, not " +
            std::to_string(facts.weights.vertex_constraints) + " (give -vertex-weights one model)";

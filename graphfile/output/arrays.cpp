@@ -1,6 +1,7 @@
 #include "graphfile/output/arrays.hpp"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,9 +27,35 @@ constexpr double kJobEntries = 1 << 18;
 
 constexpr std::int64_t kMostIndex32 = std::numeric_limits<std::int32_t>::max();
 
+// What the process's address-space limit leaves of its address space, when it has one: the
+// limit less the address space already mapped (VmSize).
+std::optional<std::uint64_t> address_space_room() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  std::string rest;
+  while (status >> key) {
+    if (key == "VmSize:") {
+      std::uint64_t kilobytes = 0;
+      if (!(status >> kilobytes)) break;
+      const std::uint64_t mapped = kilobytes * 1024;
+      return limit.rlim_cur > mapped ? limit.rlim_cur - mapped : 0;
+    }
+    std::getline(status, rest);
+  }
+  return std::nullopt;
+}
+
 Outcome out_of_memory(GraphArrays& arrays, std::uint64_t bytes, std::uint64_t available) {
   arrays = {};
   arrays.out_of_memory = true;
+  // Under an address-space limit (ulimit -v) that binds before the system's memory, say so.
+  const std::optional<std::uint64_t> room = address_space_room();
+  if (room && *room <= available) {
+    return refused("the arrays need " + human_size(bytes) +
+                   ", and the address-space limit (ulimit -v) leaves " + human_size(*room));
+  }
   return refused("the arrays need " + human_size(bytes) + ", and " + human_size(available) +
                  " of memory is available");
 }
@@ -329,6 +356,9 @@ std::uint64_t available_memory() {
   limit_of("/sys/fs/cgroup/memory.max", "/sys/fs/cgroup/memory.current");
   limit_of("/sys/fs/cgroup/memory/memory.limit_in_bytes",
            "/sys/fs/cgroup/memory/memory.usage_in_bytes");
+  if (const std::optional<std::uint64_t> room = address_space_room()) {
+    available = std::min(available, *room);
+  }
   return available;
 }
 

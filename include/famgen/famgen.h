@@ -6,7 +6,8 @@
  * The arrays hold exactly the METIS file of the same graph (famgen.hpp says how). They are
  * allocated by the library and released by the caller with famgen_free_csr32/64, or one at a
  * time with famgen_free. Every call returns FAMGEN_OK or why it failed; famgen_error() then
- * holds the command line's text, for the calling thread.
+ * says why in the library's words (the members below, not the command line's options), for the
+ * calling thread.
  *
  *   int64_t sizes[] = {3, 4};
  *   famgen_graph grid = {"grid", sizes, 2};
@@ -48,6 +49,7 @@ typedef struct famgen_graph {
   const char* edge_weights;
   int weight_seed_given; /* nonzero: the random weights' seed is weight_seed, as -seed */
   uint64_t weight_seed;  /* otherwise the command line's default, 1 */
+  int simple; /* nonzero: the simple graph, as -simple (no self-loops, no neighbour twice) */
 } famgen_graph;
 
 /* How the arrays are made; NULL, or all members zero: the whole graph, on one thread per core,
@@ -102,7 +104,7 @@ void famgen_free(void* array);
 /* The graph's vertex count and the entries its lines list, worked out without building it. */
 int famgen_graph_size(const famgen_graph* graph, int64_t* vertex_count, int64_t* entries);
 
-/* Why the calling thread's last failed call failed: the command line's text. */
+/* Why the calling thread's last failed call failed: "famgen: " and why, in one line. */
 const char* famgen_error(void);
 
 const char* famgen_version(void);

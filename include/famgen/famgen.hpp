@@ -7,7 +7,8 @@
 // order, the mesh's -stencil and -periodic, and -permute's seed. The arrays hold exactly the
 // METIS file of the same graph: line k of the file (from 1) lists the neighbours of vertex
 // k - 1 in the order adjncy[xadj[k - 1] .. xadj[k]) lists them, numbered from 0, relabelled as
-// the file is with a seed. Failures are values carrying the command line's texts.
+// the file is with a seed. Failures are values carrying the library's texts, which name the
+// members of Graph and the options, not the command line's options.
 //
 //   const auto grid = famgen::csr<std::int32_t>({.family = "grid", .sizes = {3, 4}, .permute = 7});
 //   if (!grid) return std::fputs(grid.error().message.c_str(), stderr), 1;
@@ -28,7 +29,7 @@ namespace famgen {
 
 // A graph as the command line names it:
 //   famgen -graphtype FAMILY -size SIZES [-stencil STENCIL] [-periodic AXES] [-permute SEED]
-//          [-vertex-weights MODELS] [-edge-weights MODEL] [-seed SEED]
+//          [-vertex-weights MODELS] [-edge-weights MODEL] [-seed SEED] [-simple]
 struct Graph {
   std::string family{};               // the keyword, exactly: "grid", "torus", "mesh", ...
   std::vector<std::int64_t> sizes{};  // the numbers of -size, in order; each within 32 bits
@@ -42,19 +43,24 @@ struct Graph {
   std::string vertex_weights{};
   std::string edge_weights{};
   std::uint64_t seed = 1;  // of the random weights, as -seed; not of -permute's numbering
+  // The simple graph, as -simple: no line lists its own vertex, none lists a neighbour twice
+  // (the first entry stays, in its place); the vertex weights of the degree model are its
+  // degrees. The families whose lines list neither are unchanged.
+  bool simple = false;
 };
 
 enum class ErrorKind {
   kRefused,  // the request cannot be had: an unknown family, figures past 64 bits, 32-bit
              // indices for a graph they cannot hold, a range outside the graph
-  kSizes,    // a size below the family's least (the message the command line prints)
+  kSizes,    // a size below the family's least
   kMemory,   // the arrays need more memory than the system has available
   kFile,     // a file could not be opened, written, closed or put in place
 };
 
 struct Error {
   ErrorKind kind = ErrorKind::kRefused;
-  std::string message{};  // the command line's text, without a line end
+  // "famgen: " and why, without a line end: "famgen: circle takes the size N, at least 1, not 0"
+  std::string message{};
 };
 
 // A value, or the error that kept it from being made.
@@ -174,7 +180,7 @@ struct GraphInfo {
   std::int64_t vertex_count = 0;
   std::int64_t entries = 0;  // what all lines list together: adjncy's length for the whole graph
   int dimension = 0;         // coordinates per vertex
-  std::string title{};       // "3 x 4 square grid (12 vertices)"
+  std::string title{};       // "3 x 4 square grid (12 vertices)"; ", simple graph" when simple
 };
 Result<GraphInfo> info(const Graph& graph);
 
