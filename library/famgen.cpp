@@ -88,7 +88,11 @@ Error error_of(const Outcome& outcome, const FamilyRequest& request, bool out_of
     return {ErrorKind::kFile, in_library_words(outcome.error)};
   }
   if (outcome.status == kStatusRefused) {
-    return {out_of_memory ? ErrorKind::kMemory : ErrorKind::kRefused,
+    // A family that builds its graph in memory first (the Sierpinski graph's store) says
+    // "cannot allocate" when the memory was short: the library's out-of-memory error too.
+    const bool short_of_memory =
+        out_of_memory || outcome.error.starts_with("famgen: cannot allocate ");
+    return {short_of_memory ? ErrorKind::kMemory : ErrorKind::kRefused,
             in_library_words(outcome.error)};
   }
   // The status is the length of the family's message: a size below its least.
