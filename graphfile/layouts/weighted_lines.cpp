@@ -312,11 +312,6 @@ std::int64_t WeightCalculator::model_weight(const WeightModel& model, std::uint6
   return 0;
 }
 
-void WeightCalculator::vertex_weights(Vertex v, std::int64_t degree, std::int64_t* weights) const {
-  for (std::size_t c = 0; c < request_.vertex.size(); ++c)
-    weights[c] = model_weight(request_.vertex[c], 1 + c, v, degree);
-}
-
 // The weight of an edge between the points a and b, by the length or axes model.
 std::int64_t WeightCalculator::placed_weight(const Position& a, const Position& b) const {
   const WeightModel& model = *request_.edge;
@@ -331,23 +326,6 @@ std::int64_t WeightCalculator::placed_weight(const Position& a, const Position& 
   }
   if (weight == 0) weight = *std::min_element(model.axes.begin(), model.axes.end());
   return weight;
-}
-
-std::int64_t WeightCalculator::edge_weight(Vertex u, Vertex w) const {
-  const WeightModel& model = *request_.edge;
-  switch (model.kind) {
-    case WeightModelKind::kUniform:
-      return edge_draw_(edge_key_, static_cast<std::uint64_t>(std::min(u, w)),
-                        static_cast<std::uint64_t>(std::max(u, w)));
-    case WeightModelKind::kLength:
-    case WeightModelKind::kAxes:
-      return placed_weight(position_of(u), position_of(w));
-    case WeightModelKind::kConstant:
-    case WeightModelKind::kDegree:
-    case WeightModelKind::kBump:
-      break;
-  }
-  return model.low;
 }
 
 void WeightCalculator::vertex_weights(const Vertex* vertices, const std::int64_t* degrees,
@@ -371,13 +349,8 @@ void WeightCalculator::edge_weights(const Vertex* ends, const Vertex* others, st
                                     std::int64_t* weights) const {
   const WeightModel& model = *request_.edge;
   if (model.kind == WeightModelKind::kUniform) {
-    const UniformDraw draw = edge_draw_;
-    const std::uint64_t key = edge_key_;
-    for (std::int64_t k = 0; k < count; ++k) {
-      const auto a = static_cast<std::uint64_t>(ends[k]);
-      const auto b = static_cast<std::uint64_t>(others[k]);
-      weights[k] = draw(key, std::min(a, b), std::max(a, b));
-    }
+    for (std::int64_t k = 0; k < count; ++k)
+      weights[k] = uniform_edge_weight(ends[k], others[k]);
     return;
   }
   if (model.kind == WeightModelKind::kConstant) {

@@ -21,17 +21,14 @@ namespace famgen {
 Outcome write_weighted(const GraphSource& base, const VirtualFamily& lines,
                        const WeightRequest& request, const GraphDestination& destination);
 
-// The weight of vertex v for each constraint at weights (degree: its line's entries), and of the
-// edge {u, w}, in the family's numbering, as write_weighted writes them; for the tests and the
-// library's arrays.
+// The weights of vertices for each constraint (degree: its line's entries) and of edges, in the
+// family's numbering, as write_weighted writes them; for the library's arrays too.
 class WeightCalculator {
  public:
   WeightCalculator(const WeightRequest& request, const VirtualFamily& lines,
                    const GraphFacts& facts);
   // Why these weights cannot be had for this graph; nothing when they can.
   std::optional<std::string> refusal() const;
-  void vertex_weights(Vertex v, std::int64_t degree, std::int64_t* weights) const;
-  std::int64_t edge_weight(Vertex u, Vertex w) const;
   // The weights of vertices[k] (whose line lists degrees[k] entries) at weights[k × constraints
   // + c], and of the edges {ends[k], others[k]} at weights[k]: a batch in one call.
   void vertex_weights(const Vertex* vertices, const std::int64_t* degrees, std::int64_t count,
