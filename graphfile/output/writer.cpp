@@ -209,7 +209,61 @@ std::uint64_t run_threads(const OutputPlan& plan, const JobPlan& jobs, const For
   return writer.entries_before() - run.entries_before;
 }
 
+// Appends what it is given to a MemoryRun.
+class MemorySink final : public ByteSink {
+ public:
+  explicit MemorySink(MemoryRun& memory) : memory_(memory) {}
+  void write(const char* data, std::size_t size) override { memory_.append(data, size); }
+  bool failed() const override { return false; }
+
+ private:
+  MemoryRun& memory_;
+};
+
 }  // namespace
+
+MemoryRun::MemoryRun()
+    : buffer_(std::make_unique_for_overwrite<char[]>(kBlockSize + kOperationRoom)),
+      capacity_(kBlockSize) {
+  cursor = buffer_.get();
+  limit = buffer_.get() + capacity_;
+}
+
+void MemoryRun::make_room() {
+  const std::size_t held = size();
+  const std::size_t capacity = 2 * std::max(capacity_, held);
+  std::unique_ptr<char[]> buffer =
+      std::make_unique_for_overwrite<char[]>(capacity + kOperationRoom);
+  std::memcpy(buffer.get(), buffer_.get(), held);
+  buffer_ = std::move(buffer);
+  capacity_ = capacity;
+  cursor = buffer_.get() + held;
+  limit = buffer_.get() + capacity_;
+}
+
+void MemoryRun::append(const char* data, std::size_t size) {
+  while (static_cast<std::size_t>(limit - cursor) < size)
+    make_room();
+  std::memcpy(cursor, data, size);
+  cursor += size;
+}
+
+std::uint64_t format_run(const OutputPlan& plan, const FormatJob& run, ThreadRequest threads,
+                         MemoryRun& memory) {
+  memory.clear();
+  const JobPlan jobs(plan, run);
+  if (threads) {
+    MemorySink sink(memory);
+    return run_threads(plan, jobs, run, sink, thread_count_for(*threads, jobs.job_count()));
+  }
+  std::uint64_t entries_before = run.entries_before;
+  for (std::uint64_t index = 0; index < jobs.job_count(); ++index) {
+    FormatJob job = jobs.job(index);
+    job.entries_before = entries_before;
+    entries_before += plan.source().format(job, memory);
+  }
+  return entries_before - run.entries_before;
+}
 
 std::uint64_t write_run(const OutputPlan& plan, const FormatJob& run, ThreadRequest threads,
                         ByteSink& sink) {
