@@ -27,6 +27,7 @@ timed() {
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
+# Every family, at 0.3 to 0.9 GB.
 graphs=(
   "circle 40000000"
   "grid 4000,4000"
@@ -34,6 +35,14 @@ graphs=(
   "unconnected_completegraph 2000,50"
   "completegraph 2000,50"
   "mesh 256,256,256"
+  "folded_grid 4000,4000"
+  "partial_grid 4000,4000"
+  "partial_folded_grid 4000,4000"
+  "star 30000000"
+  "torus 4000,4000"
+  "cylinder 4000,4000"
+  "tree 24"
+  "sierpinski 14"
 )
 printf '%-34s %8s %8s %8s %8s %8s %8s %8s %8s %8s\n' graph raw_wall pass_wall t1_wall pass/t1 \
   t1_cpu t2_cpu t2/t1 mpi/t2 mpi/t2
