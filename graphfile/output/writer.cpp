@@ -23,7 +23,7 @@ constexpr std::size_t kBlockSize = static_cast<std::size_t>(OutputPlan::kJobByte
 class BlockOutput final : public ChunkOutput {
  public:
   explicit BlockOutput(ByteSink& sink)
-      : sink_(sink), buffer_(std::make_unique<char[]>(kBlockSize + kOperationRoom)) {
+      : sink_(sink), buffer_(std::make_unique_for_overwrite<char[]>(kBlockSize + kOperationRoom)) {
     cursor = buffer_.get();
     limit = buffer_.get() + kBlockSize;
   }
