@@ -171,7 +171,7 @@ void wait_sleeping(MPI_Request& request) {
   }
 }
 
-constexpr std::uint64_t kJobsPerPiece = 8;
+constexpr std::uint64_t kJobsPerPiece = 2;
 
 // Every process's count values, in rank order, into all.
 void gather_sleeping(const std::uint64_t* own, std::uint64_t* all, int count,
@@ -243,10 +243,10 @@ std::string write_in_rounds(const OutputPlan& plan, MPI_File shared, const std::
   std::vector<std::uint64_t> figures(3 * processes);  // [process]: bytes, entries, failed
   for (int section = 0; section < plan.sections(); ++section) {
     const JobPlan jobs(plan, plan.run(section, 1, plan.line_count()));
-    // Eight jobs for each thread of the process. What a round costs beyond its formatting
-    // (the exchange, the waits, the turns) is paid per piece: measured on two processes, pieces
-    // of 8 jobs took 10 to 20 % less CPU and 20 to 25 % less time than pieces of one, 16 took
-    // more (grid 4000 x 4000, hypercube 22).
+    // Two jobs for each thread of the process. What a round costs beyond its formatting (the
+    // exchange, the waits, the turns) is paid per piece, so pieces of one job cost more; pieces
+    // of 4 MiB or more made the writes into the page cache of a disk slow here (on tmpfs, 8 jobs
+    // measured as fast as 2).
     const std::uint64_t per_piece =
         kJobsPerPiece *
         (threads ? static_cast<std::uint64_t>(thread_count_for(*threads, jobs.job_count())) : 1);
