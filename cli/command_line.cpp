@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cerrno>
 #include <limits>
 #include <string_view>
@@ -212,6 +213,8 @@ void note_unrecognised(std::string_view argument, Settings& settings) {
     }
   }
   if (!starts_with(argument, "-")) return;
+  // The first mistyped option decides the run's refusal: the rest need no look.
+  if (!settings.mistyped_option.empty()) return;
   // Compared without their dashes, so that --fromat is as near -format as -fromat is.
   const std::string_view name = argument.substr(starts_with(argument, "--") ? 2 : 1);
   const std::vector<const OptionRow*> near =
@@ -331,36 +334,49 @@ int parse_command_line(int argc, const char* const* argv, Settings& settings) {
 }
 
 std::optional<int> nearness(std::string_view text, std::string_view name) {
+  if (text.empty()) return std::nullopt;
+  // Two edits make a text at most two letters longer than the name.
+  if (text.size() > name.size() + 2) return std::nullopt;
   std::string lower(text);
   for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  if (lower.empty()) return std::nullopt;
   if (lower.size() <= name.size() && name.substr(0, lower.size()) == lower) return 0;
-  // Two edits make a text at most two letters longer than the name.
-  if (lower.size() > name.size() + 2) return std::nullopt;
-  // edits[i][j]: from the first i letters of text to the first j of name.
+  // Each edit brings at most one letter that the name lacks into place, so a text with three
+  // such letters is far from the name and from each of its shortened forms.
+  std::bitset<256> letters;
+  for (const char c : name)
+    letters.set(static_cast<unsigned char>(c));
+  std::size_t foreign = 0;
+  for (const char c : lower)
+    foreign += !letters.test(static_cast<unsigned char>(c));
+  if (foreign > 2) return std::nullopt;
+  // Row i of the table holds the edits from the first i letters of text to the first j of name,
+  // for every j; a transposition looks two rows back, so three rows are kept, in turn.
   const std::size_t m = lower.size();
   const std::size_t n = name.size();
-  std::vector<std::vector<int>> edits(m + 1, std::vector<int>(n + 1));
-  for (std::size_t i = 0; i <= m; ++i)
-    edits[i][0] = static_cast<int>(i);
+  std::vector<int> rows(3 * (n + 1));
+  const auto row = [&](std::size_t i) { return rows.data() + (i % 3) * (n + 1); };
   for (std::size_t j = 0; j <= n; ++j)
-    edits[0][j] = static_cast<int>(j);
+    row(0)[j] = static_cast<int>(j);
   for (std::size_t i = 1; i <= m; ++i) {
+    int* const edits = row(i);
+    const int* const above = row(i - 1);
+    edits[0] = static_cast<int>(i);
     for (std::size_t j = 1; j <= n; ++j) {
-      const int substitution = edits[i - 1][j - 1] + (lower[i - 1] == name[j - 1] ? 0 : 1);
-      int best = std::min({edits[i - 1][j] + 1, edits[i][j - 1] + 1, substitution});
+      const int substitution = above[j - 1] + (lower[i - 1] == name[j - 1] ? 0 : 1);
+      int best = std::min({above[j] + 1, edits[j - 1] + 1, substitution});
       if (i > 1 && j > 1 && lower[i - 1] == name[j - 2] && lower[i - 2] == name[j - 1]) {
-        best = std::min(best, edits[i - 2][j - 2] + 1);
+        best = std::min(best, row(i - 2)[j - 2] + 1);
       }
-      edits[i][j] = best;
+      edits[j] = best;
     }
   }
-  if (edits[m][n] <= 2) return edits[m][n];
+  const int* const last = row(m);
+  if (last[n] <= 2) return last[n];
   constexpr std::size_t kShortestForm = 4;
   for (std::size_t j = kShortestForm; j < n; ++j) {
-    if (edits[m][j] <= 1) return 1;
+    if (last[j] <= 1) return 1;
   }
   return std::nullopt;
 }
@@ -398,55 +414,59 @@ std::string error_lines(const std::string& error) {
 }
 
 std::string usage_text() {
-  // The synopsis: the three of old, then the added options in brackets, wrapped.
-  std::string text =
-      "famgen " FAMGEN_VERSION " writes one undirected graph of a standard family to a file.\n\n";
-  std::string line = "usage: famgen";
-  for (const OptionRow& row : kOptions) {
-    std::string part =
-        std::string(row.name) + (row.value.empty() ? "" : " ") + std::string(row.value);
-    if (row.added) part = "[" + part + "]";
-    if (line.size() + 1 + part.size() > 78) {
-      text += line + "\n";
-      line = std::string(13, ' ');
+  // Built once: a run that fails may ask for it more than once.
+  static const std::string kText = [] {
+    // The synopsis: the three of old, then the added options in brackets, wrapped.
+    std::string text =
+        "famgen " FAMGEN_VERSION " writes one undirected graph of a standard family to a file.\n\n";
+    std::string line = "usage: famgen";
+    for (const OptionRow& row : kOptions) {
+      std::string part =
+          std::string(row.name) + (row.value.empty() ? "" : " ") + std::string(row.value);
+      if (row.added) part = "[" + part + "]";
+      if (line.size() + 1 + part.size() > 78) {
+        text += line + "\n";
+        line = std::string(13, ' ');
+      }
+      line += " " + part;
     }
-    line += " " + part;
-  }
-  text += line + "\n\nkeywords and their sizes:\n";
-  for (const FamilyRow& family : kFamilies) {
-    std::string entry = "  " + std::string(family.keyword) + " " + std::string(family.sizes);
-    entry.resize(std::max<std::size_t>(entry.size() + 1, 34), ' ');
-    text += entry + std::string(family.summary) + "\n";
-  }
-  text +=
-      "\n"
-      "options (an argument is an option when it begins with the option's name, and takes\n"
-      "the next argument as its value where one is shown):\n";
-  constexpr std::size_t kSummaryColumn = 22;
-  for (const OptionRow& row : kOptions) {
-    std::string entry = "  " + std::string(row.name) + " " + std::string(row.value);
-    entry.resize(std::max(entry.size() + 1, kSummaryColumn), ' ');
-    for (const char c : row.summary)
-      entry += c == '\n' ? "\n" + std::string(kSummaryColumn, ' ') : std::string(1, c);
-    text += entry + "\n";
-  }
-  text +=
-      "The options after -out may be written --NAME too; an argument near one of them\n"
-      "(-fromat, -perm) is refused. -h, -help, --help: this text on standard output;\n"
-      "-V, -version, --version: the version.\n"
-      "\n"
-      "layouts: " +
-      format_keywords() +
-      "\n"
-      "\n"
-      "exit status: 0 the file is written; 1 refused before the file was touched (figures\n"
-      "past 64 bits, no room on the disk, no memory, an unknown layout or seed); 2 no graph\n"
-      "type recognised (this text) or a mistyped option; 27 to 60 a size below its family's\n"
-      "minimum (the message on standard output); 255 the file could not be opened, written or\n"
-      "closed.\n"
-      "\n"
-      "More in man famgen.";
-  return text;
+    text += line + "\n\nkeywords and their sizes:\n";
+    for (const FamilyRow& family : kFamilies) {
+      std::string entry = "  " + std::string(family.keyword) + " " + std::string(family.sizes);
+      entry.resize(std::max<std::size_t>(entry.size() + 1, 34), ' ');
+      text += entry + std::string(family.summary) + "\n";
+    }
+    text +=
+        "\n"
+        "options (an argument is an option when it begins with the option's name, and takes\n"
+        "the next argument as its value where one is shown):\n";
+    constexpr std::size_t kSummaryColumn = 22;
+    for (const OptionRow& row : kOptions) {
+      std::string entry = "  " + std::string(row.name) + " " + std::string(row.value);
+      entry.resize(std::max(entry.size() + 1, kSummaryColumn), ' ');
+      for (const char c : row.summary)
+        entry += c == '\n' ? "\n" + std::string(kSummaryColumn, ' ') : std::string(1, c);
+      text += entry + "\n";
+    }
+    text +=
+        "The options after -out may be written --NAME too; an argument near one of them\n"
+        "(-fromat, -perm) is refused. -h, -help, --help: this text on standard output;\n"
+        "-V, -version, --version: the version.\n"
+        "\n"
+        "layouts: " +
+        format_keywords() +
+        "\n"
+        "\n"
+        "exit status: 0 the file is written; 1 refused before the file was touched (figures\n"
+        "past 64 bits, no room on the disk, no memory, an unknown layout or seed); 2 no graph\n"
+        "type recognised (this text) or a mistyped option; 27 to 60 a size below its family's\n"
+        "minimum (the message on standard output); 255 the file could not be opened, written or\n"
+        "closed.\n"
+        "\n"
+        "More in man famgen.";
+    return text;
+  }();
+  return kText;
 }
 
 WriteOptions write_options(const Settings& settings) {

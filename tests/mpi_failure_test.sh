@@ -46,5 +46,19 @@ progress_lines=$(grep -c '^famgen: [0-9]* %, ' "$folder/err")
 expect "progress lines, 1 to 9" "$((progress_lines >= 1 && progress_lines <= 9))" 1
 rm -f "$folder/g"
 
+# A write that fails part of the way (a file-size limit of 20 MB on a 63 MB file, met in the
+# first rounds by one process): every process stops, one line, no file, the old one kept.
+echo old >"$folder/g"
+(
+  ulimit -f 20000
+  run 3 -graphtype grid -size 3000,3000 -out "$folder/g"
+)
+expect "statuses of a write past the size limit" "$(sort "$folder/out" | uniq -c | tr -s ' ')" \
+  " 3 status 255"
+expect "lines of a write past the size limit" "$(grep -c '^famgen: cannot write' "$folder/err")" 1
+expect "the old file after a failed write" "$(cat "$folder/g")" old
+expect "files left after a failed write" "$(ls -A "$folder" | grep -vc '^out$\|^err$\|^g$')" 0
+rm -f "$folder/g"
+
 echo "famgen-mpi failures: $failures"
 ((failures == 0))

@@ -150,10 +150,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "famgen: unknown option '-p' (did you mean -permute, -progress or "
                    "-periodic?)"),
         refused_as({"-stencl", "box"}, "famgen: unknown option '-stencl' (did you mean -stencil?)"),
+        // Two letters that the name lacks are two edits: still near.
+        refused_as({"-fxrmxt", "mtx"}, "famgen: unknown option '-fxrmxt' (did you mean -format?)"),
+        // The first slip is the one named.
+        refused_as({"-fromat", "mtx", "-permtue", "7", "-fxrmxt"},
+                   "famgen: unknown option '-fromat' (did you mean -format?)"),
 
         // Arguments near no option are skipped in silence, as are the requests beside a graph.
-        ArgumentCase{circle_with({"-verbose", "-x", "-2", "--", "-", "--verbose"}), 0, "", "",
-                     false, true},
+        // Three letters foreign to every name are three edits from each.
+        ArgumentCase{circle_with({"-verbose", "-x", "-2", "--", "-", "--verbose", "-fxxmxt"}), 0,
+                     "", "", false, true},
         ArgumentCase{to_standard_output({"-h", "--help", "-V"}), 0, kCircleFile, "", false, false},
         // Slips in the three options of old fail as they always did: the size message, the
         // run without a name.

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "graphfile/graph.hpp"
 #include "graphfile/output/plan.hpp"
@@ -30,6 +31,27 @@ class ByteSink {
 // sink fails. Returns the entries the run's lines list, for the sections whose words count them.
 std::uint64_t write_run(const OutputPlan& plan, const FormatJob& run, ThreadRequest threads,
                         ByteSink& sink);
+
+// A run's bytes in memory. The buffer is kept from one run to the next and grows when a run
+// needs more, so that its pages are touched once however many runs it holds in turn.
+class MemoryRun final : public ChunkOutput {
+ public:
+  MemoryRun();
+  char* data() { return buffer_.get(); }
+  std::size_t size() const { return static_cast<std::size_t>(cursor - buffer_.get()); }
+  void clear() { cursor = buffer_.get(); }
+  void make_room() override;  // grows the buffer, keeping what it holds
+  void append(const char* data, std::size_t size);
+
+ private:
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+};
+
+// Formats run's lines into memory, in place of what it held: on the calling thread when
+// threads is empty, otherwise on threads as write_run does. Returns the entries the lines list.
+std::uint64_t format_run(const OutputPlan& plan, const FormatJob& run, ThreadRequest threads,
+                         MemoryRun& memory);
 
 // The whole output: the heading, every section's lines, the trailer.
 void write_output(const OutputPlan& plan, ThreadRequest threads, ByteSink& sink);

@@ -1,84 +1,62 @@
-// libFuzzer target over the whole command line: the input, split at NUL bytes, is the argument
-// vector after the program name; it is parsed and dispatched as main does, writing inside a
-// scratch folder. Runs whose graph would be large are skipped before dispatch.
-#include <unistd.h>
-
+// libFuzzer target over the command line without the file system: the arguments are parsed and
+// dispatched as main does, but the outputs are formatted into memory, so that a run costs the
+// parsing, the checks and the formatting alone. The file path (names, temporaries, publishing)
+// has its own, slower target, file_path_fuzzer.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "cli/command_line.hpp"
+#include "tests/fuzz/fuzz_arguments.hpp"
 
 using namespace famgen;
 
 namespace {
 
-constexpr std::int64_t kMostVertices = 20000;
-constexpr std::int64_t kMostEdges = 100000;
+// Small graphs keep a run short; every family and layout still has room for its corner cases.
+constexpr std::int64_t kMostVertices = 3000;
+constexpr std::int64_t kMostEdges = 12000;
+// A command line longer than this only repeats options: past it, the parser's time per
+// argument would set the rate.
+constexpr std::size_t kMostArguments = 64;
 
-bool small_enough(const Settings& settings) {
-  const std::optional<GraphCounts> counts = family_counts(settings);
-  // No counts: either no graph at all or figures past 64 bits, which are refused at once.
-  if (!counts) return true;
-  return counts->vertices <= kMostVertices && counts->edges <= kMostEdges;
-}
-
-// A fresh folder that every output file goes into, removed at exit. Plain storage, so it
-// outlives every static object the exit handler could otherwise outlast.
-char scratch_name[] = "/tmp/famgen-fuzz-XXXXXX";
-
-const char* scratch_folder() {
-  static const bool made = [] {
-    if (mkdtemp(scratch_name) == nullptr) std::abort();
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(scratch_name, ignored);
-    });
-    return true;
-  }();
-  (void)made;
-  return scratch_name;
+// The lines of a METIS text that are not comments ('%' first).
+std::size_t data_lines(const std::string& bytes) {
+  std::size_t lines = 0;
+  bool line_start = true;
+  bool comment = false;
+  for (const char c : bytes) {
+    if (line_start) comment = c == '%';
+    line_start = c == '\n';
+    lines += line_start && !comment;
+  }
+  return lines;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::string> arguments = {"famgen"};
-  std::string current;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] == 0) {
-      arguments.push_back(current);
-      current.clear();
-    } else {
-      current += static_cast<char>(data[i]);
-    }
-  }
-  arguments.push_back(current);
-  std::vector<const char*> argv;
-  for (const std::string& argument : arguments)
-    argv.push_back(argument.c_str());
-  argv.push_back(nullptr);
-
-  Settings settings;
-  parse_command_line(static_cast<int>(arguments.size()), argv.data(), settings);
-  if (!small_enough(settings)) return 0;
-  // Keep every file inside the scratch folder: no name may reach another folder or a device.
-  // An empty name stays empty, so that its failure is exercised too.
-  for (std::string* name : {&settings.output_name, &settings.coordinates_name}) {
-    if (name->empty()) continue;
-    for (char& c : *name) {
-      if (c == '/') c = '_';
-    }
-    *name = std::string(scratch_folder()) + "/" + *name;
-  }
-  const Outcome outcome = dispatch_graph(settings);
+  if (static_cast<std::size_t>(std::count(data, data + size, 0)) >= kMostArguments) return 0;
+  const Settings settings = fuzz::parsed_arguments(data, size);
+  if (!fuzz::small_enough(settings, kMostVertices, kMostEdges)) return 0;
+  WriteOptions options = write_options(settings);
+  options.progress = false;  // nothing on standard error from the fuzzer's own runs
+  std::vector<std::string> outputs;
+  const Outcome outcome = dispatch_graph(settings, MemoryDestination(options, outputs));
   if (outcome.status == 0 && !outcome.error.empty()) std::abort();  // failure reported as success
-  for (const std::string* name : {&settings.output_name, &settings.coordinates_name}) {
-    std::error_code ignored;
-    if (!name->empty()) std::filesystem::remove(*name, ignored);
+  if (outcome.status != 0 || settings.graph_type == GRAPH_NONE) return 0;
+  // A written graph: one output per requested one, and a METIS text of one line per vertex
+  // besides its comments, after a counts line everywhere but in "completegraph" not made simple
+  // (whose count of graphs may be negative: no vertex then).
+  if (outputs.size() != options.outputs.size()) std::abort();
+  const std::optional<GraphCounts> counts = family_counts(settings);
+  if (counts && options.outputs.front().format == Format::kMetis &&
+      data_lines(outputs.front()) !=
+          static_cast<std::size_t>(std::max<std::int64_t>(counts->vertices, 0)) +
+              (settings.graph_type != GRAPH_COMPLETEGRAPH || settings.simple)) {
+    std::abort();
   }
   return 0;
 }

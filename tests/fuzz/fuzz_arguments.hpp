@@ -1,0 +1,45 @@
+// What both fuzz targets share: the input, split at NUL bytes, is the argument vector after the
+// program's name, parsed as main parses it; a graph past a size cap is skipped before dispatch.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.hpp"
+
+namespace famgen::fuzz {
+
+inline Settings parsed_arguments(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> arguments = {"famgen"};
+  std::string current;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == 0) {
+      arguments.push_back(current);
+      current.clear();
+    } else {
+      current += static_cast<char>(data[i]);
+    }
+  }
+  arguments.push_back(current);
+  std::vector<const char*> argv;
+  for (const std::string& argument : arguments)
+    argv.push_back(argument.c_str());
+  argv.push_back(nullptr);
+  Settings settings;
+  parse_command_line(static_cast<int>(arguments.size()), argv.data(), settings);
+  return settings;
+}
+
+// Whether the requested graph is at most the given figures. A request without counts is
+// either no graph at all or figures past 64 bits, which are refused at once, so it is small.
+inline bool small_enough(const Settings& settings, std::int64_t most_vertices,
+                         std::int64_t most_edges) {
+  const std::optional<GraphCounts> counts = family_counts(settings);
+  if (!counts) return true;
+  return counts->vertices <= most_vertices && counts->edges <= most_edges;
+}
+
+}  // namespace famgen::fuzz
