@@ -32,8 +32,8 @@ struct Rewording {
 constexpr Rewording kRewordings[] = {
     {"famgen: -periodic takes ", "famgen: the periodic axes take "},
     {"famgen: -periodic gives ", "famgen: the periodic axes give "},
-    {"famgen: -stencil and -periodic apply to the mesh alone",
-     "famgen: a stencil and periodic axes apply to the mesh alone"},
+    {"famgen: -stencil applies to the mesh alone, -periodic to the mesh, rgg2d and rgg3d",
+     "famgen: a stencil applies to the mesh alone, periodic axes to the mesh, rgg2d and rgg3d"},
     {"famgen: -vertex-weights takes ", "famgen: the vertex weights take "},
     {"famgen: -edge-weights takes ", "famgen: the edge weights take "},
     // "-vertex-weights MODEL adds up to ...", "-edge-weights MODEL applies to the mesh alone"

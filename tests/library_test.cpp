@@ -162,7 +162,7 @@ TEST(Library, FailuresSpeakTheLibrarysWords) {
        ErrorKind::kRefused,
        "famgen: unknown graph type 'toruss': the graph types are grid, folded_grid, "
        "partial_grid, partial_folded_grid, circle, tree, torus, cylinder, sierpinski, "
-       "hypercube, star, completegraph, unconnected_completegraph and mesh",
+       "hypercube, star, completegraph, unconnected_completegraph, mesh, rgg2d and rgg3d",
        {}},
       {{"circle", {0}},
        {},
@@ -234,7 +234,7 @@ TEST(Library, FailuresSpeakTheLibrarysWords) {
        {},
        false,
        ErrorKind::kRefused,
-       "famgen: a stencil and periodic axes apply to the mesh alone",
+       "famgen: a stencil applies to the mesh alone, periodic axes to the mesh, rgg2d and rgg3d",
        {"-graphtype", "grid", "-size", "3,4", "-stencil", "box"}},
       {{"grid", {3, 4}, {}, {}, {}, "uniform:5-1"},
        {},

@@ -583,7 +583,7 @@ FAILURES = [
     (lambda: famgen.csr("mesh", 3, 4, periodic=(1, 0, 1)), ValueError,
      "famgen: the periodic axes give 3 flags for a mesh of 2 axes"),
     (lambda: famgen.csr("grid", 3, 4, stencil="box"), ValueError,
-     "famgen: a stencil and periodic axes apply to the mesh alone"),
+     "famgen: a stencil applies to the mesh alone, periodic axes to the mesh, rgg2d and rgg3d"),
     (lambda: famgen.csr("grid", 3, 4, dtype="float32"), ValueError,
      "famgen.csr: dtype is int32 or int64, not float32"),
     (lambda: famgen.csr("grid", 3, 4, permute=2**64), ValueError,
