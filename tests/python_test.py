@@ -51,6 +51,9 @@ GRAPHS = [
     ("completegraph", (4, 3), {}, 3),
     ("mesh", (3, 4, 5), {"stencil": "box", "periodic": (1, 0, 1)}, 1),
     ("mesh", (6,), {"periodic": True}, 1),
+    # Radii far past the connectivity threshold: one component but with odds below 10^-20.
+    ("rgg2d", (300,), {"radius": "0.3"}, 1),
+    ("rgg3d", (200,), {"radius": 0.45, "periodic": True}, 1),
 ]
 NAMES = [f"{family} {','.join(map(str, sizes))}" for family, sizes, _, _ in GRAPHS]
 
@@ -63,6 +66,10 @@ def command_line(family, sizes, options, seed=None):
     if "periodic" in options:
         periodic = options["periodic"]
         arguments += ["-periodic", "all" if periodic is True else ",".join(map(str, periodic))]
+    if "radius" in options:
+        arguments += ["-radius", str(options["radius"])]
+    if "seed" in options:
+        arguments += ["-seed", str(options["seed"])]
     if seed is not None:
         arguments += ["-permute", str(seed)]
     return arguments
