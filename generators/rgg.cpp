@@ -416,6 +416,7 @@ GraphFacts RandomGeometricGraph::facts() const {
   facts.dimension = shape.dimension;
   facts.decimals = kRggDecimals;
   if (shape.periodic) facts.period = kRggUnit;
+  facts.spaced = false;
   // About one point to a drawing unit along each axis.
   facts.drawing_scale = std::max<std::int64_t>(
       1, std::llround(std::pow(static_cast<double>(shape.points), 1.0 / shape.dimension)));

@@ -67,6 +67,9 @@ struct GraphFacts {
   // A drawing's units per unit of position: neighbours are drawn about a drawing unit apart,
   // which the points of a unit square are at about this many to 1.
   std::int64_t drawing_scale = 1;
+  // Whether the positions lie a drawing unit apart or more (a lattice, a ring), or may come
+  // arbitrarily close (points drawn at random), where labelled circles would overlap.
+  bool spaced = true;
   WeightFacts weights;  // none but with -vertex-weights or -edge-weights
   // The vertex lines: counts.vertices of them, or none when that is below 1.
   Vertex line_count() const { return counts.vertices > 0 ? counts.vertices : 0; }
