@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <thread>
 
 #include "generators/binomial.hpp"
@@ -11,8 +12,11 @@ namespace famgen {
 
 namespace {
 
-// Cells a block of lines covers at most: the points around them stay a few hundred KiB.
-constexpr std::int64_t kBlockCells = 256;
+// A block of lines covers four slabs of cells (the cells that share the first axis's cell) at
+// least, so that the slabs on either side it also reads add half its cells again; and at most
+// 2^18 cells (about a million points, a few MiB of coordinates).
+constexpr std::int64_t kMostBlockCells = std::int64_t{1} << 18;
+constexpr std::int64_t kBlockSlabs = 4;
 
 // Graphs below this many points are counted on one thread: a thread costs more than they do.
 constexpr std::int64_t kPointsCountedAlone = std::int64_t{1} << 18;
@@ -93,6 +97,8 @@ RggCells::RggCells(const RggShape& shape)
   cell_count_ = 1;
   for (int a = 0; a < shape.dimension; ++a)
     cell_count_ *= grid_;
+  block_cells_ =
+      std::clamp<std::int64_t>(kBlockSlabs * (cell_count_ / grid_), 256, kMostBlockCells);
   // d² < R²/10^18 in integers is d² < ⌈R²/10^18⌉.
   const UInt128 square = static_cast<UInt128>(shape.radius) * static_cast<UInt128>(shape.radius);
   const auto unit = static_cast<UInt128>(kRadiusUnit);
@@ -102,7 +108,7 @@ RggCells::RggCells(const RggShape& shape)
 // Cell i of G spans the grid points boundary(i) .. boundary(i + 1) - 1 along an axis; the
 // widths differ by at most one.
 std::int64_t RggCells::boundary(std::int64_t i) const {
-  return static_cast<std::int64_t>(static_cast<Int128>(i) * kRggUnit / grid_);
+  return i * kRggUnit / grid_;  // i <= G <= 10^9: the product stays below 2^63
 }
 
 void RggCells::cell_axes(std::int64_t cell, std::int64_t* axes) const {
@@ -213,14 +219,14 @@ int RggCells::neighbour_cells(std::int64_t cell, std::int64_t* around) const {
 
 void RggCells::walk(std::int64_t low, std::int64_t high, std::int64_t points, Vertex first,
                     const std::int64_t* cells_begin, const std::int64_t* cells_end,
-                    LoadedCells& loaded) const {
+                    RggBlock& block) const {
   if (cells_begin == cells_end) return;
   if (high - low > 1) {
     const std::int64_t mid = low + (high - low) / 2;
     const std::int64_t left = split(low, high, points);
     const std::int64_t* middle = std::lower_bound(cells_begin, cells_end, mid);
-    walk(low, mid, left, first, cells_begin, middle, loaded);
-    walk(mid, high, points - left, first + left, middle, cells_end, loaded);
+    walk(low, mid, left, first, cells_begin, middle, block);
+    walk(mid, high, points - left, first + left, middle, cells_end, block);
     return;
   }
   // The cell low, of points points: each coordinate uniform over the cell's grid points.
@@ -228,89 +234,133 @@ void RggCells::walk(std::int64_t low, std::int64_t high, std::int64_t points, Ve
   std::int64_t axes[3];
   cell_axes(low, axes);
   std::int64_t origin[3];
-  std::int64_t width[3];
+  std::optional<UniformDraw> draws[3];
   for (int a = 0; a < d; ++a) {
     origin[a] = boundary(axes[a]);
-    width[a] = boundary(axes[a] + 1) - origin[a];
+    draws[a].emplace(0, boundary(axes[a] + 1) - origin[a] - 1);
   }
-  loaded.cells.push_back(low);
-  loaded.first_vertex.push_back(first);
+  block.cells.push_back(low);
+  block.first_vertex.push_back(first);
   for (std::int64_t j = 0; j < points; ++j) {
     for (int a = 0; a < d; ++a) {
-      const UniformDraw draw(0, width[a] - 1);
       const auto counter = static_cast<std::uint64_t>(j * d + a);
-      loaded.coordinates.push_back(origin[a] +
-                                   draw(point_key_, static_cast<std::uint64_t>(low), counter));
+      const std::int64_t x =
+          origin[a] + (*draws[a])(point_key_, static_cast<std::uint64_t>(low), counter);
+      block.coordinates.push_back(static_cast<std::uint32_t>(x));
     }
   }
-  loaded.begin.push_back(loaded.coordinates.size() / static_cast<std::size_t>(d));
+  block.begin.push_back(block.coordinates.size() / static_cast<std::size_t>(d));
 }
 
-void RggCells::load(const std::vector<std::int64_t>& cells, LoadedCells& loaded) const {
-  loaded.cells.clear();
-  loaded.first_vertex.clear();
-  loaded.coordinates.clear();
-  loaded.begin.assign(1, 0);
-  walk(0, cell_count_, shape_.points, 1, cells.data(), cells.data() + cells.size(), loaded);
+void RggCells::load(RggBlock& block) const {
+  block.cells.clear();
+  block.first_vertex.clear();
+  block.coordinates.clear();
+  block.begin.assign(1, 0);
+  const std::int64_t* wanted = block.wanted.data();
+  walk(0, cell_count_, shape_.points, 1, wanted, wanted + block.wanted.size(), block);
+}
+
+// Row by row (a row: the cells that differ in the last axis alone): a stretch of the block's
+// cells on a row reaches, on each row around it, the same stretch one cell longer at each end,
+// wrapped on the torus. Those stretches, merged, are the cells wanted.
+void RggCells::load_around(std::int64_t first_cell, std::int64_t last_cell, RggBlock& block) const {
+  std::vector<std::pair<std::int64_t, std::int64_t>>& runs = block.runs;
+  runs.clear();
+  std::int64_t around[27];
+  for (std::int64_t cell = first_cell; cell <= last_cell;) {
+    const std::int64_t row = cell / grid_;
+    const std::int64_t low = cell - row * grid_ - 1;
+    const std::int64_t high = std::min(last_cell - row * grid_, grid_ - 1) + 1;
+    const int count = neighbour_cells(cell, around);
+    for (int k = 0; k < count; ++k) {
+      const std::int64_t start = around[k] / grid_ * grid_;  // the row's first cell
+      if (k > 0 && start == around[k - 1] / grid_ * grid_) continue;
+      runs.emplace_back(start + std::max<std::int64_t>(low, 0), start + std::min(high, grid_ - 1));
+      if (shape_.periodic && low < 0) runs.emplace_back(start + grid_ - 1, start + grid_ - 1);
+      if (shape_.periodic && high > grid_ - 1) runs.emplace_back(start, start);
+    }
+    cell = row * grid_ + high;  // the next row's first cell, or past last_cell
+    if (high <= grid_ - 1) break;
+  }
+  std::sort(runs.begin(), runs.end());
+  block.wanted.clear();
+  for (const auto& [from, to] : runs) {
+    std::int64_t cell = block.wanted.empty() ? from : std::max(from, block.wanted.back() + 1);
+    for (; cell <= to; ++cell)
+      block.wanted.push_back(cell);
+  }
+  load(block);
 }
 
 std::int64_t RggCells::block_end(std::int64_t first_cell, Vertex last) const {
   Vertex last_first = 0;
   const std::int64_t last_cell = locate(last, last_first);
-  return std::min(last_cell, first_cell + kBlockCells - 1);
+  return std::min(last_cell, first_cell + block_cells_ - 1);
 }
 
-Vertex RggCells::fill_lines(Vertex first, Vertex last, RggLines& lines) const {
+namespace {
+
+// Whether the points p and q (kDimension coordinates each) are closer than the radius: their
+// squared distance, the shorter way round each axis on the torus, below threshold. Each gap is
+// below 10^9, so the sum of three squares stays below 2^62.
+template <int kDimension, bool kPeriodic>
+inline bool within(const std::uint32_t* p, const std::uint32_t* q, std::uint64_t threshold) {
+  std::uint64_t squared = 0;
+  for (int a = 0; a < kDimension; ++a) {
+    std::uint64_t gap = p[a] > q[a] ? p[a] - q[a] : q[a] - p[a];
+    if constexpr (kPeriodic) gap = std::min<std::uint64_t>(gap, kRggUnit - gap);
+    squared += gap * gap;
+  }
+  return squared < threshold;
+}
+
+// The place of cell among the block's cells, which hold it.
+inline std::size_t index_in(const RggBlock& block, std::int64_t cell) {
+  return static_cast<std::size_t>(std::lower_bound(block.cells.begin(), block.cells.end(), cell) -
+                                  block.cells.begin());
+}
+
+}  // namespace
+
+template <int kDimension, bool kPeriodic>
+Vertex RggCells::fill_lines_in(Vertex first, Vertex last, RggLines& lines) const {
+  constexpr int d = kDimension;
   Vertex cell_first = 0;
   const std::int64_t first_cell = locate(first, cell_first);
   const std::int64_t last_cell = block_end(first_cell, last);
-  // The cells of the block and those around them.
-  std::vector<std::int64_t> needed;
-  std::int64_t around[27];
-  for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
-    const int count = neighbour_cells(cell, around);
-    needed.insert(needed.end(), around, around + count);
-  }
-  std::sort(needed.begin(), needed.end());
-  needed.erase(std::unique(needed.begin(), needed.end()), needed.end());
-  LoadedCells loaded;
-  load(needed, loaded);
-
-  const int d = shape_.dimension;
-  const bool periodic = shape_.periodic;
-  const auto index_of = [&](std::int64_t cell) {
-    return static_cast<std::size_t>(
-        std::lower_bound(loaded.cells.begin(), loaded.cells.end(), cell) - loaded.cells.begin());
-  };
+  RggBlock& block = lines.block;
+  load_around(first_cell, last_cell, block);
   lines.entries.clear();
   lines.offsets.assign(1, 0);
   Vertex end = first - 1;
+  std::int64_t around[27];
+  std::size_t near[27];
+  int near_count = 0;
   for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
-    const std::size_t own = index_of(cell);
     const int count = neighbour_cells(cell, around);
-    std::size_t near[27];
-    for (int k = 0; k < count; ++k)
-      near[k] = index_of(around[k]);
-    const Vertex cell_start = loaded.first_vertex[own];
-    const Vertex cell_end =
-        cell_start + static_cast<Vertex>(loaded.begin[own + 1] - loaded.begin[own]);
+    // Along a row, each cell around the next cell mostly follows the one around this cell.
+    for (int k = 0; k < count; ++k) {
+      const bool follows = count == near_count && near[k] + 1 < block.cells.size() &&
+                           block.cells[near[k] + 1] == around[k];
+      near[k] = follows ? near[k] + 1 : index_in(block, around[k]);
+    }
+    near_count = count;
+    const std::size_t own = index_in(block, cell);
+    const Vertex cell_start = block.first_vertex[own];
+    const auto cell_points = static_cast<Vertex>(block.begin[own + 1] - block.begin[own]);
     const Vertex from = std::max(first, cell_start);
-    const Vertex to = std::min(last + 1, cell_end);
+    const Vertex to = std::min(last + 1, cell_start + cell_points);
     for (Vertex v = from; v < to; ++v) {
-      const std::int64_t* p = &loaded.coordinates[d * (loaded.begin[own] + (v - cell_start))];
+      const std::uint32_t* p =
+          &block.coordinates[d * (block.begin[own] + static_cast<std::size_t>(v - cell_start))];
       for (int k = 0; k < count; ++k) {
         const std::size_t at = near[k];
-        const std::int64_t* q = &loaded.coordinates[d * loaded.begin[at]];
-        const Vertex w0 = loaded.first_vertex[at];
-        const auto points = static_cast<Vertex>(loaded.begin[at + 1] - loaded.begin[at]);
-        for (Vertex j = 0; j < points; ++j, q += d) {
-          std::uint64_t squared = 0;
-          for (int a = 0; a < d; ++a) {
-            auto gap = static_cast<std::uint64_t>(p[a] > q[a] ? p[a] - q[a] : q[a] - p[a]);
-            if (periodic) gap = std::min(gap, static_cast<std::uint64_t>(kRggUnit) - gap);
-            squared += gap * gap;
-          }
-          if (squared < threshold_ && w0 + j != v) lines.entries.push_back(w0 + j);
+        const std::uint32_t* q = &block.coordinates[d * block.begin[at]];
+        const std::uint32_t* q_end = &block.coordinates[d * block.begin[at + 1]];
+        Vertex w = block.first_vertex[at];
+        for (; q != q_end; q += d, ++w) {
+          if (within<d, kPeriodic>(p, q, threshold_) && q != p) lines.entries.push_back(w);
         }
       }
       lines.offsets.push_back(lines.entries.size());
@@ -320,45 +370,84 @@ Vertex RggCells::fill_lines(Vertex first, Vertex last, RggLines& lines) const {
   return end;
 }
 
-Vertex RggCells::fill_points(Vertex first, Vertex last,
+Vertex RggCells::fill_lines(Vertex first, Vertex last, RggLines& lines) const {
+  if (shape_.dimension == 2) {
+    return shape_.periodic ? fill_lines_in<2, true>(first, last, lines)
+                           : fill_lines_in<2, false>(first, last, lines);
+  }
+  return shape_.periodic ? fill_lines_in<3, true>(first, last, lines)
+                         : fill_lines_in<3, false>(first, last, lines);
+}
+
+Vertex RggCells::fill_points(Vertex first, Vertex last, RggBlock& block,
                              std::vector<std::int64_t>& coordinates) const {
   Vertex cell_first = 0;
   const std::int64_t first_cell = locate(first, cell_first);
   const std::int64_t last_cell = block_end(first_cell, last);
-  std::vector<std::int64_t> cells;
+  block.wanted.clear();
   for (std::int64_t cell = first_cell; cell <= last_cell; ++cell)
-    cells.push_back(cell);
-  LoadedCells loaded;
-  load(cells, loaded);
-  const int d = shape_.dimension;
-  // Vertices first .. the end of the block, which start at the first cell's first vertex.
-  const auto skip = static_cast<std::size_t>(first - cell_first) * static_cast<std::size_t>(d);
-  const Vertex block_last =
-      loaded.first_vertex.back() +
-      static_cast<Vertex>(loaded.begin.back() - loaded.begin[loaded.begin.size() - 2]) - 1;
-  const Vertex end = std::min(last, block_last);
-  coordinates.assign(
-      loaded.coordinates.begin() + static_cast<std::ptrdiff_t>(skip),
-      loaded.coordinates.begin() +
-          static_cast<std::ptrdiff_t>(skip + static_cast<std::size_t>(end - first + 1) * d));
+    block.wanted.push_back(cell);
+  load(block);
+  const auto d = static_cast<std::size_t>(shape_.dimension);
+  // The block's points start with the first cell's first vertex.
+  const Vertex block_points = static_cast<Vertex>(block.begin.back());
+  const Vertex end = std::min(last, cell_first + block_points - 1);
+  const auto skip = static_cast<std::size_t>(first - cell_first) * d;
+  const auto count = static_cast<std::size_t>(end - first + 1) * d;
+  coordinates.assign(block.coordinates.begin() + static_cast<std::ptrdiff_t>(skip),
+                     block.coordinates.begin() + static_cast<std::ptrdiff_t>(skip + count));
   return end;
 }
 
+// Each pair once: from the lower of its two cells, or within a cell from its first point.
+template <int kDimension, bool kPeriodic>
+std::int64_t RggCells::count_pairs(std::int64_t first_cell, std::int64_t last_cell,
+                                   RggBlock& block) const {
+  constexpr int d = kDimension;
+  load_around(first_cell, last_cell, block);
+  std::int64_t pairs = 0;
+  std::int64_t around[27];
+  for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
+    const std::size_t own = index_in(block, cell);
+    const std::uint32_t* own_begin = &block.coordinates[d * block.begin[own]];
+    const std::uint32_t* own_end = &block.coordinates[d * block.begin[own + 1]];
+    const int count = neighbour_cells(cell, around);
+    for (int k = 0; k < count; ++k) {
+      if (around[k] < cell) continue;
+      const std::size_t at = index_in(block, around[k]);
+      const std::uint32_t* other_end = &block.coordinates[d * block.begin[at + 1]];
+      for (const std::uint32_t* p = own_begin; p != own_end; p += d) {
+        const std::uint32_t* q =
+            around[k] == cell ? p + d : &block.coordinates[d * block.begin[at]];
+        for (; q < other_end; q += d)
+          pairs += within<d, kPeriodic>(p, q, threshold_) ? 1 : 0;
+      }
+    }
+  }
+  return pairs;
+}
+
 std::int64_t RggCells::count_entries(int threads) const {
-  const std::int64_t n = shape_.points;
-  if (n < kPointsCountedAlone) threads = 1;
-  threads = static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(threads, n)));
+  if (shape_.points < kPointsCountedAlone) threads = 1;
+  threads =
+      static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(threads, cell_count_)));
   std::vector<std::int64_t> totals(static_cast<std::size_t>(threads), 0);
   const auto count = [&](int part) {
-    const Vertex first = 1 + n * part / threads;
-    const Vertex last = n * (part + 1) / threads;
-    RggLines lines;
-    std::int64_t total = 0;
-    for (Vertex v = first; v <= last;) {
-      v = fill_lines(v, last, lines) + 1;
-      total += static_cast<std::int64_t>(lines.entries.size());
+    const std::int64_t first = cell_count_ * part / threads;
+    const std::int64_t end = cell_count_ * (part + 1) / threads;
+    RggBlock block;
+    std::int64_t pairs = 0;
+    for (std::int64_t cell = first; cell < end; cell += block_cells_) {
+      const std::int64_t last = std::min(end, cell + block_cells_) - 1;
+      if (shape_.dimension == 2) {
+        pairs += shape_.periodic ? count_pairs<2, true>(cell, last, block)
+                                 : count_pairs<2, false>(cell, last, block);
+      } else {
+        pairs += shape_.periodic ? count_pairs<3, true>(cell, last, block)
+                                 : count_pairs<3, false>(cell, last, block);
+      }
     }
-    totals[static_cast<std::size_t>(part)] = total;
+    totals[static_cast<std::size_t>(part)] = 2 * pairs;
   };
   std::vector<std::thread> workers;
   for (int part = 1; part < threads; ++part)

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "generators/rgg_shape.hpp"
@@ -39,11 +40,24 @@ inline constexpr std::uint64_t kCellPointStream = 0x7267672d706f696e;  // "rgg-p
 // 8 TB of text, and hours of counting.
 inline constexpr double kMostRggEntries = 0x1p40;
 
+// The cells a block of lines or points reads and their points: cells ascending, the points of
+// cells[k] numbered from first_vertex[k], their coordinates at coordinates[d·begin[k]] ..
+// coordinates[d·begin[k + 1]]. Kept from block to block, so that its memory is reused.
+struct RggBlock {
+  std::vector<std::int64_t> cells;
+  std::vector<Vertex> first_vertex;
+  std::vector<std::size_t> begin;
+  std::vector<std::uint32_t> coordinates;  // below 10^9 < 2^32
+  std::vector<std::int64_t> wanted;        // the cells asked for, before they are loaded
+  std::vector<std::pair<std::int64_t, std::int64_t>> runs;  // stretches of wanted cells
+};
+
 // The lines of a block of consecutive vertices: the entries of line k at
 // entries[offsets[k]] .. entries[offsets[k + 1]], ascending.
 struct RggLines {
   std::vector<Vertex> entries;
   std::vector<std::size_t> offsets;
+  RggBlock block;
 };
 
 // The cells, their counts and their points: everything the lines and positions read.
@@ -60,21 +74,13 @@ class RggCells {
 
   // The points of the vertices from first up to the end of a block of cells or last, whichever
   // comes first: d coordinates each, one vertex after the other; returns the last vertex.
-  Vertex fill_points(Vertex first, Vertex last, std::vector<std::int64_t>& coordinates) const;
+  Vertex fill_points(Vertex first, Vertex last, RggBlock& block,
+                     std::vector<std::int64_t>& coordinates) const;
 
   // Twice the edges: every entry of every line, counted on up to threads threads.
   std::int64_t count_entries(int threads) const;
 
  private:
-  // The cells of a block and their points: cells ascending, the points of cells[k] numbered
-  // from first_vertex[k], at coordinates[d·begin[k]] .. coordinates[d·begin[k + 1]].
-  struct LoadedCells {
-    std::vector<std::int64_t> cells;
-    std::vector<Vertex> first_vertex;
-    std::vector<std::size_t> begin;
-    std::vector<std::int64_t> coordinates;
-  };
-
   std::int64_t boundary(std::int64_t i) const;  // the first grid point of cell i along an axis
   void cell_axes(std::int64_t cell, std::int64_t* axes) const;
   UInt128 volume_before(std::int64_t cell) const;
@@ -83,18 +89,26 @@ class RggCells {
   std::int64_t locate(Vertex v, Vertex& cell_first) const;
   // The cells around cell, its own included, ascending; returns how many (at most 27).
   int neighbour_cells(std::int64_t cell, std::int64_t* around) const;
-  // The counts and points of the cells (ascending, distinct), in one walk of the tree.
-  void load(const std::vector<std::int64_t>& cells, LoadedCells& loaded) const;
+  // The counts and points of the cells block.wanted (ascending, distinct), in one walk of the
+  // tree.
+  void load(RggBlock& block) const;
   void walk(std::int64_t low, std::int64_t high, std::int64_t points, Vertex first,
-            const std::int64_t* cells_begin, const std::int64_t* cells_end,
-            LoadedCells& loaded) const;
-  // The cells of the block that starts with the cell of vertex first, up to the cell of last.
+            const std::int64_t* cells_begin, const std::int64_t* cells_end, RggBlock& block) const;
+  // The cells first_cell .. last_cell and those around them, loaded.
+  void load_around(std::int64_t first_cell, std::int64_t last_cell, RggBlock& block) const;
+  // The last cell of the block that starts with first_cell and ends at the cell of last.
   std::int64_t block_end(std::int64_t first_cell, Vertex last) const;
+  template <int kDimension, bool kPeriodic>
+  Vertex fill_lines_in(Vertex first, Vertex last, RggLines& lines) const;
+  // The pairs of points within the radius, one of them in the cells first_cell .. last_cell.
+  template <int kDimension, bool kPeriodic>
+  std::int64_t count_pairs(std::int64_t first_cell, std::int64_t last_cell, RggBlock& block) const;
 
   RggShape shape_;
-  std::int64_t grid_ = 1;        // G, cells along an axis
-  std::int64_t cell_count_ = 1;  // G^d
-  std::uint64_t threshold_ = 0;  // joined when the squared distance, in grid units, is below
+  std::int64_t grid_ = 1;         // G, cells along an axis
+  std::int64_t cell_count_ = 1;   // G^d
+  std::int64_t block_cells_ = 1;  // cells a block covers at most
+  std::uint64_t threshold_ = 0;   // joined when the squared distance, in grid units, is below
   std::uint64_t split_key_ = 0;
   std::uint64_t point_key_ = 0;
 };
@@ -112,10 +126,11 @@ class RandomGeometricGraph {
 
   template <class Sink>
   void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    RggBlock block;
     std::vector<std::int64_t> coordinates;
     const int d = cells_.shape().dimension;
     for (Vertex v = first; v <= last;) {
-      const Vertex end = cells_.fill_points(v, last, coordinates);
+      const Vertex end = cells_.fill_points(v, last, block, coordinates);
       for (const std::int64_t* point = coordinates.data(); v <= end; ++v, point += d) {
         if (d == 2) {
           sink.write_point(point[0], point[1]);
