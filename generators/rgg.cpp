@@ -399,6 +399,42 @@ Vertex RggCells::fill_points(Vertex first, Vertex last, RggBlock& block,
   return end;
 }
 
+// A vertex that is not held loads its cell and the cells around it, where the neighbours whose
+// positions come next lie; and when the last vertex that was not held lay within four slabs
+// (vertices in order, the weights of a file's lines), the next block of cells with theirs.
+void RggCells::position_of(Vertex v, RggPositionCache& cache, std::int64_t* coordinates) const {
+  const RggShape& shape = cache.shape;
+  bool same = shape.dimension == shape_.dimension && shape.points == shape_.points &&
+              shape.radius == shape_.radius && shape.periodic == shape_.periodic &&
+              shape.seed == shape_.seed;
+  RggBlock& block = cache.block;
+  const auto held = [&]() -> std::optional<std::size_t> {
+    if (!same || !cache.held) return std::nullopt;
+    const auto after = std::upper_bound(block.first_vertex.begin(), block.first_vertex.end(), v);
+    if (after == block.first_vertex.begin()) return std::nullopt;
+    const auto k = static_cast<std::size_t>(after - block.first_vertex.begin()) - 1;
+    if (v >= block.first_vertex[k] + static_cast<Vertex>(block.begin[k + 1] - block.begin[k]))
+      return std::nullopt;
+    return block.begin[k] + static_cast<std::size_t>(v - block.first_vertex[k]);
+  };
+  std::optional<std::size_t> at = held();
+  if (!at) {
+    Vertex cell_first = 0;
+    const std::int64_t cell = locate(v, cell_first);
+    const std::int64_t slab = cell_count_ / grid_;
+    const bool near = same && cache.last_miss >= 0 && std::abs(cell - cache.last_miss) <= 4 * slab;
+    load_around(cell, near ? std::min(cell_count_ - 1, cell + block_cells_ - 1) : cell, block);
+    cache.shape = shape_;
+    cache.held = true;
+    cache.last_miss = cell;
+    same = true;
+    at = held();
+  }
+  const auto d = static_cast<std::size_t>(shape_.dimension);
+  for (std::size_t a = 0; a < d; ++a)
+    coordinates[a] = block.coordinates[d * *at + a];
+}
+
 // Each pair once: from the lower of its two cells, or within a cell from its first point.
 template <int kDimension, bool kPeriodic>
 std::int64_t RggCells::count_pairs(std::int64_t first_cell, std::int64_t last_cell,

@@ -52,6 +52,15 @@ struct RggBlock {
   std::vector<std::pair<std::int64_t, std::int64_t>> runs;  // stretches of wanted cells
 };
 
+// The points of some cells, kept for the positions asked for one vertex at a time (the
+// weights' edge lengths), which mostly fall near the one asked before.
+struct RggPositionCache {
+  RggShape shape;  // of the graph whose cells are held
+  bool held = false;
+  std::int64_t last_miss = -1;  // the cell of the last vertex that was not held
+  RggBlock block;
+};
+
 // The lines of a block of consecutive vertices: the entries of line k at
 // entries[offsets[k]] .. entries[offsets[k + 1]], ascending.
 struct RggLines {
@@ -76,6 +85,9 @@ class RggCells {
   // comes first: d coordinates each, one vertex after the other; returns the last vertex.
   Vertex fill_points(Vertex first, Vertex last, RggBlock& block,
                      std::vector<std::int64_t>& coordinates) const;
+
+  // The coordinates of vertex v, from the cache when it holds them.
+  void position_of(Vertex v, RggPositionCache& cache, std::int64_t* coordinates) const;
 
   // Twice the edges: every entry of every line, counted on up to threads threads.
   std::int64_t count_entries(int threads) const;
@@ -126,6 +138,13 @@ class RandomGeometricGraph {
 
   template <class Sink>
   void write_positions(Vertex first, Vertex last, Sink& sink) const {
+    if (first == last) {
+      thread_local RggPositionCache cache;
+      std::int64_t point[3];
+      cells_.position_of(first, cache, point);
+      if (cells_.shape().dimension == 2) return sink.write_point(point[0], point[1]);
+      return sink.write_point(point[0], point[1], point[2]);
+    }
     RggBlock block;
     std::vector<std::int64_t> coordinates;
     const int d = cells_.shape().dimension;
