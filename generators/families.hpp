@@ -60,6 +60,9 @@ struct FamilyRequest {
   // -radius (rgg2d's and rgg3d's) in units of 10^-18, if given, and why a value was refused.
   std::optional<std::int64_t> radius;
   std::string radius_error;
+  // -threads N: the threads a family may work out its figures on before its first line (a
+  // random geometric graph counts its edges), 0 or less for one per core; absent, one.
+  std::optional<std::int32_t> threads;
   // -vertex-weights, -edge-weights and -seed, and why the first value that names no model or
   // seed was refused.
   WeightRequest weights;
@@ -205,7 +208,7 @@ Outcome make_family(const FamilyRequest& request, const Use& use) {
       return generate_mesh(request.sizes, request.stencil, request.periodic, use);
     case GRAPH_RGG2D:
     case GRAPH_RGG3D:
-      return generate_rgg(rgg_shape(request), use);
+      return generate_rgg(rgg_shape(request), request.threads, use);
     case GRAPH_NONE:
       break;
   }

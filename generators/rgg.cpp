@@ -497,7 +497,8 @@ std::int64_t RggCells::count_entries(int threads) const {
   return entries;
 }
 
-RandomGeometricGraph::RandomGeometricGraph(const RggShape& shape, int counting_threads)
+RandomGeometricGraph::RandomGeometricGraph(const RggShape& shape,
+                                           std::optional<std::int32_t> threads)
     : cells_(shape) {
   const std::string name = shape.dimension == 2 ? "rgg2d" : "rgg3d";
   if (shape.points < 1) {
@@ -522,9 +523,9 @@ RandomGeometricGraph::RandomGeometricGraph(const RggShape& shape, int counting_t
                " entries, more than famgen writes (2^40)";
     return;
   }
-  if (counting_threads < 1)
-    counting_threads = static_cast<int>(std::thread::hardware_concurrency());
-  entries_ = cells_.count_entries(std::max(1, counting_threads));
+  int counting = threads.value_or(1);
+  if (counting < 1) counting = static_cast<int>(std::thread::hardware_concurrency());
+  entries_ = cells_.count_entries(std::max(1, counting));
 }
 
 GraphFacts RandomGeometricGraph::facts() const {

@@ -127,7 +127,9 @@ class RggCells {
 
 class RandomGeometricGraph {
  public:
-  RandomGeometricGraph(const RggShape& shape, int counting_threads = 0);
+  // The edges are counted on threads: absent, one; 0 or less, one per core.
+  explicit RandomGeometricGraph(const RggShape& shape,
+                                std::optional<std::int32_t> threads = std::nullopt);
 
   std::optional<std::string> refusal() const {
     if (why_not_.empty()) return std::nullopt;

@@ -198,6 +198,7 @@ ArrayRequest array_request(const Graph& graph, const CsrOptions& options) {
 std::optional<Error> fill(const Graph& graph, ArrayRequest request, GraphArrays& arrays) {
   FamilyRequest family;
   if (std::optional<Error> error = read_graph(graph, family)) return error;
+  family.threads = request.threads;
   const WeightRequest weights = drawn_weights(family);
   if (request.adjacency) request.weights = &weights;
   const Outcome outcome =
@@ -291,6 +292,7 @@ std::optional<Error> write(const Graph& graph, const FileOptions& options) try {
   }
   const std::optional<Format> format = format_named(options.format);
   if (!format) return error_of(unknown_format(options.format), request);
+  request.threads = options.threads;
   const Outcome outcome =
       write_request(request,
                     FileDestination(file_outputs(options.out, *format, options.coordinates,

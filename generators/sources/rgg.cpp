@@ -7,8 +7,9 @@
 
 namespace famgen {
 
-Outcome generate_rgg(const RggShape& shape, const FamilyUse& use) {
-  return use_family(RandomGeometricGraph(shape), use);
+Outcome generate_rgg(const RggShape& shape, std::optional<std::int32_t> threads,
+                     const FamilyUse& use) {
+  return use_family(RandomGeometricGraph(shape, threads), use);
 }
 
 }  // namespace famgen

@@ -6,8 +6,9 @@
 
 namespace famgen {
 
-Outcome generate_rgg(const RggShape& shape, const ArrayUse& use) {
-  return use_family(RandomGeometricGraph(shape), use);
+Outcome generate_rgg(const RggShape& shape, std::optional<std::int32_t> threads,
+                     const ArrayUse& use) {
+  return use_family(RandomGeometricGraph(shape, threads), use);
 }
 
 }  // namespace famgen
