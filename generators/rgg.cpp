@@ -1,6 +1,7 @@
 #include "generators/rgg.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -103,6 +104,11 @@ RggCells::RggCells(const RggShape& shape)
   const UInt128 square = static_cast<UInt128>(shape.radius) * static_cast<UInt128>(shape.radius);
   const auto unit = static_cast<UInt128>(kRadiusUnit);
   threshold_ = static_cast<std::uint64_t>((square + unit - 1) / unit);
+  // The nodes of the top levels, those that split a range of cells in two.
+  const int levels =
+      std::min<int>(kMemorisedLevels, std::bit_width(static_cast<std::uint64_t>(cell_count_)));
+  top_splits_.assign((std::size_t{1} << levels) - 1, 0);
+  memorise(0, 0, cell_count_, shape_.points);
 }
 
 // Cell i of G spans the grid points boundary(i) .. boundary(i + 1) - 1 along an axis; the
@@ -144,7 +150,10 @@ UInt128 RggCells::volume_before(std::int64_t cell) const {
 
 // Of points in the cells low .. high - 1, those in the first half, low .. mid - 1: binomial
 // with the first half's share of the volume.
-std::int64_t RggCells::split(std::int64_t low, std::int64_t high, std::int64_t points) const {
+std::int64_t RggCells::split(std::int64_t low, std::int64_t high, std::int64_t points,
+                             std::int64_t node) const {
+  if (node < static_cast<std::int64_t>(top_splits_.size()))
+    return top_splits_[static_cast<std::size_t>(node)];
   const std::int64_t mid = low + (high - low) / 2;
   const UInt128 start = volume_before(low);
   const auto share = static_cast<double>(volume_before(mid) - start) /
@@ -153,15 +162,28 @@ std::int64_t RggCells::split(std::int64_t low, std::int64_t high, std::int64_t p
   return binomial_variate(points, share, words);
 }
 
+void RggCells::memorise(std::int64_t node, std::int64_t low, std::int64_t high,
+                        std::int64_t points) {
+  if (node >= static_cast<std::int64_t>(top_splits_.size()) || high - low <= 1) return;
+  const std::int64_t mid = low + (high - low) / 2;
+  const std::int64_t left = split(low, high, points, kDeepNode);
+  top_splits_[static_cast<std::size_t>(node)] = left;
+  memorise(2 * node + 1, low, mid, left);
+  memorise(2 * node + 2, mid, high, points - left);
+}
+
 std::int64_t RggCells::locate(Vertex v, Vertex& cell_first) const {
   std::int64_t low = 0;
   std::int64_t high = cell_count_;
   std::int64_t points = shape_.points;
+  std::int64_t node = 0;
   Vertex first = 1;
   while (high - low > 1) {
     const std::int64_t mid = low + (high - low) / 2;
-    const std::int64_t left = split(low, high, points);
-    if (v < first + left) {
+    const std::int64_t left = split(low, high, points, node);
+    const bool second = v >= first + left;
+    node = child(node, second);
+    if (!second) {
       high = mid;
       points = left;
     } else {
@@ -217,16 +239,16 @@ int RggCells::neighbour_cells(std::int64_t cell, std::int64_t* around) const {
   return found;
 }
 
-void RggCells::walk(std::int64_t low, std::int64_t high, std::int64_t points, Vertex first,
-                    const std::int64_t* cells_begin, const std::int64_t* cells_end,
+void RggCells::walk(std::int64_t node, std::int64_t low, std::int64_t high, std::int64_t points,
+                    Vertex first, const std::int64_t* cells_begin, const std::int64_t* cells_end,
                     RggBlock& block) const {
   if (cells_begin == cells_end) return;
   if (high - low > 1) {
     const std::int64_t mid = low + (high - low) / 2;
-    const std::int64_t left = split(low, high, points);
+    const std::int64_t left = split(low, high, points, node);
     const std::int64_t* middle = std::lower_bound(cells_begin, cells_end, mid);
-    walk(low, mid, left, first, cells_begin, middle, block);
-    walk(mid, high, points - left, first + left, middle, cells_end, block);
+    walk(child(node, false), low, mid, left, first, cells_begin, middle, block);
+    walk(child(node, true), mid, high, points - left, first + left, middle, cells_end, block);
     return;
   }
   // The cell low, of points points: each coordinate uniform over the cell's grid points.
@@ -258,7 +280,7 @@ void RggCells::load(RggBlock& block) const {
   block.coordinates.clear();
   block.begin.assign(1, 0);
   const std::int64_t* wanted = block.wanted.data();
-  walk(0, cell_count_, shape_.points, 1, wanted, wanted + block.wanted.size(), block);
+  walk(0, 0, cell_count_, shape_.points, 1, wanted, wanted + block.wanted.size(), block);
 }
 
 // Row by row (a row: the cells that differ in the last axis alone): a stretch of the block's

@@ -96,7 +96,15 @@ class RggCells {
   std::int64_t boundary(std::int64_t i) const;  // the first grid point of cell i along an axis
   void cell_axes(std::int64_t cell, std::int64_t* axes) const;
   UInt128 volume_before(std::int64_t cell) const;
-  std::int64_t split(std::int64_t low, std::int64_t high, std::int64_t points) const;
+  // Of the points in the cells low .. high - 1, node node of the tree (numbered from the root,
+  // 0, the children of k being 2k + 1 and 2k + 2; kDeepNode below the memo), those in the first
+  // half.
+  std::int64_t split(std::int64_t low, std::int64_t high, std::int64_t points,
+                     std::int64_t node) const;
+  std::int64_t child(std::int64_t node, bool second) const {
+    return node < static_cast<std::int64_t>(top_splits_.size()) ? 2 * node + 1 + second : kDeepNode;
+  }
+  void memorise(std::int64_t node, std::int64_t low, std::int64_t high, std::int64_t points);
   // The cell that holds vertex v, and the first vertex of that cell.
   std::int64_t locate(Vertex v, Vertex& cell_first) const;
   // The cells around cell, its own included, ascending; returns how many (at most 27).
@@ -104,8 +112,9 @@ class RggCells {
   // The counts and points of the cells block.wanted (ascending, distinct), in one walk of the
   // tree.
   void load(RggBlock& block) const;
-  void walk(std::int64_t low, std::int64_t high, std::int64_t points, Vertex first,
-            const std::int64_t* cells_begin, const std::int64_t* cells_end, RggBlock& block) const;
+  void walk(std::int64_t node, std::int64_t low, std::int64_t high, std::int64_t points,
+            Vertex first, const std::int64_t* cells_begin, const std::int64_t* cells_end,
+            RggBlock& block) const;
   // The cells first_cell .. last_cell and those around them, loaded.
   void load_around(std::int64_t first_cell, std::int64_t last_cell, RggBlock& block) const;
   // The last cell of the block that starts with first_cell and ends at the cell of last.
@@ -122,6 +131,10 @@ class RggCells {
   std::int64_t block_cells_ = 1;  // cells a block covers at most
   std::uint64_t threshold_ = 0;   // joined when the squared distance, in grid units, is below
   std::uint64_t split_key_ = 0;
+  // The splits of the tree's top levels, worked out once: every walk from the root passes them.
+  static constexpr std::int64_t kDeepNode = INT64_MAX;
+  static constexpr int kMemorisedLevels = 14;
+  std::vector<std::int64_t> top_splits_;
   std::uint64_t point_key_ = 0;
 };
 
