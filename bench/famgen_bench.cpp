@@ -9,7 +9,7 @@
 //
 // Usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...
 //                     [--famgen PATH] [--with ARGUMENT]...
-//   TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi, weights
+//   TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi, weights, rgg
 //   --famgen: another famgen binary (an earlier build, to compare); --with: an argument added to
 //   every famgen run (--with -progress measures what the progress meter costs).
 #include <spawn.h>
@@ -281,6 +281,20 @@ void meshes_table(Bench& bench) {
       print_versus(c.options.empty() ? "mesh (star)" : "mesh -stencil box", sizes, mode,
                    against_limit(bench, "mesh", sizes, options));
     }
+  }
+  std::printf("\n");
+}
+
+// The random geometric graphs at the size of the benchmark collection's largest, 2^24 points at
+// the default radius, in one pass and on two threads (the edge count included).
+void rgg_table(Bench& bench) {
+  std::printf("== random geometric graphs, warm medians of %d, ÷ the raw write of the same bytes\n",
+              bench.rounds);
+  print_versus_header();
+  const std::string sizes = bench.quick ? "1048576" : "16777216";
+  for (const std::string keyword : {"rgg2d", "rgg3d"}) {
+    for (const auto& [mode, threads] : {kModes[0], kModes[2]})
+      print_versus(keyword, sizes, mode, against_limit(bench, keyword, sizes, threads));
   }
   std::printf("\n");
 }
@@ -594,7 +608,7 @@ int main(int argc, char** argv) {
           "usage: famgen_bench [--quick] [--rounds N] [--dir FOLDER] [--only TABLE]...\n"
           "                    [--famgen PATH] [--with ARGUMENT]...\n"
           "TABLE: keywords, meshes, formats, coordinates, permute, pipes, sierpinski, mpi, "
-          "weights\n");
+          "weights, rgg\n");
       return 2;
     }
   }
@@ -609,5 +623,6 @@ int main(int argc, char** argv) {
   if (wanted("sierpinski")) sierpinski_table(bench);
   if (wanted("mpi")) mpi_table(bench);
   if (wanted("weights")) weights_table(bench);
+  if (wanted("rgg")) rgg_table(bench);
   return bench.failed ? 1 : 0;
 }

@@ -34,6 +34,7 @@ enum class Option {
   kVertexWeights,
   kEdgeWeights,
   kSeed,
+  kRadius,
 };
 
 struct OptionRow {
@@ -73,7 +74,8 @@ constexpr auto kOptions = std::to_array<OptionRow>({
      "(one step or none along every axis)"},
     {"-periodic", Option::kPeriodic, "AXES", true,
      "the mesh's axes that wrap around: all, none (the default), or a\n"
-     "0 or 1 for each axis, as 1,0,1"},
+     "0 or 1 for each axis, as 1,0,1; rgg2d and rgg3d: all (the torus)\n"
+     "or none"},
     {"-vertex-weights", Option::kVertexWeights, "MODELS", true,
      "a weight on every vertex for each model (1 to 8 constraints,\n"
      "separated by commas): uniform:LO-HI, constant:K, degree or\n"
@@ -82,7 +84,11 @@ constexpr auto kOptions = std::to_array<OptionRow>({
      "a weight on every edge: uniform:LO-HI, constant:K, length:SCALE\n"
      "or, for the mesh, axes:W1,W2,... (one weight for each axis)"},
     {"-seed", Option::kSeed, "N", true,
-     "the seed of the random weights (0 to 18446744073709551615; 1 if none)"},
+     "the seed of the random weights and of rgg2d's and rgg3d's points\n"
+     "(0 to 18446744073709551615; 1 if none)"},
+    {"-radius", Option::kRadius, "R", true,
+     "rgg2d's and rgg3d's: points closer than R are joined (a decimal,\n"
+     "0 < R <= 1; 0.55 (ln N / N)^(1/2) or ^(1/3) if none)"},
 });
 
 // Arguments that ask for something else than a graph; taken only as they stand, and heeded only
@@ -324,6 +330,9 @@ int parse_command_line(int argc, const char* const* argv, Settings& settings) {
         break;
       case Option::kSeed:
         read_weight_seed(value, settings);
+        break;
+      case Option::kRadius:
+        read_radius(value, settings);
         break;
       case Option::kSimple:
       case Option::kProgress:

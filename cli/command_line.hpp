@@ -20,7 +20,6 @@ struct Settings : FamilyRequest {
   std::string output_name;
   // The options added to the three of old; a run without them is the single pass on one
   // thread, in the METIS text, with the generator's own numbering.
-  std::optional<std::int32_t> threads;        // -threads N
   Format format = Format::kMetis;             // -format KEYWORD
   std::optional<std::string> unknown_format;  // a -format value that names no layout
   std::optional<std::uint64_t> permute_seed;  // -permute SEED

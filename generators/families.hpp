@@ -15,6 +15,7 @@
 
 #include "generators/generators.hpp"
 #include "generators/mesh_options.hpp"
+#include "generators/rgg_shape.hpp"
 #include "graphfile/graph.hpp"
 #include "graphfile/weights.hpp"
 
@@ -37,7 +38,9 @@ enum GraphType : std::int32_t {
   GRAPH_COMPLETEGRAPH = 12,
   GRAPH_UNCONNECTED_COMPLETEGRAPH = 13,
   GRAPH_MESH = 14,
-  GRAPH_LAST = GRAPH_MESH,
+  GRAPH_RGG2D = 15,
+  GRAPH_RGG3D = 16,
+  GRAPH_LAST = GRAPH_RGG3D,
 };
 
 // What names one graph: its family and its sizes, as the command line gives them.
@@ -48,11 +51,18 @@ struct FamilyRequest {
   // Every number of the size value, in order: the mesh takes them all, one per axis.
   std::vector<std::int32_t> sizes;
   Stencil stencil = Stencil::kStar;  // the mesh's
-  PeriodicAxes periodic;             // the mesh's
-  // -stencil and -periodic (the mesh's): whether either was given, and why the first value
-  // that names nothing they take was refused.
+  PeriodicAxes periodic;             // the mesh's, and all or none for rgg2d and rgg3d
+  // -stencil and -periodic: whether either was given (and -stencil itself), and why the first
+  // value that names nothing they take was refused.
   bool mesh_options_given = false;
+  bool stencil_given = false;
   std::string mesh_option_error;
+  // -radius (rgg2d's and rgg3d's) in units of 10^-18, if given, and why a value was refused.
+  std::optional<std::int64_t> radius;
+  std::string radius_error;
+  // -threads N: the threads a family may work out its figures on before its first line (a
+  // random geometric graph counts its edges), 0 or less for one per core; absent, one.
+  std::optional<std::int32_t> threads;
   // -vertex-weights, -edge-weights and -seed, and why the first value that names no model or
   // seed was refused.
   WeightRequest weights;
@@ -109,6 +119,10 @@ inline constexpr auto kFamilies = std::to_array<FamilyRow>({
      "C disjoint complete graphs of N vertices (N, C >= 1)"},
     {GRAPH_MESH, "mesh", 0, false, "Mesh needs 1 to 8 sizes, each at least 1. Exiting.\n",
      "N1,...,Nd", "the N1 x ... x Nd mesh, d from 1 to 8 (-stencil, -periodic)", true},
+    {GRAPH_RGG2D, "rgg2d", 0, false, "Random geometric graph size is not available. Exiting.\n",
+     "N", "N random points in the unit square joined within R (N >= 1)"},
+    {GRAPH_RGG3D, "rgg3d", 0, false, "Random geometric graph size is not available. Exiting.\n",
+     "N", "the same in the unit cube (-radius, -periodic, -seed)"},
 });
 
 // Row k - 1 is that of GraphType k, and every GraphType but GRAPH_NONE has one.
@@ -122,6 +136,23 @@ static_assert(rows_follow_graph_types(), "kFamilies must hold one row per GraphT
 
 inline const FamilyRow& family_row(GraphType type) {
   return kFamilies[static_cast<std::size_t>(type) - 1];
+}
+
+inline bool is_rgg(GraphType type) {
+  return type == GRAPH_RGG2D || type == GRAPH_RGG3D;
+}
+
+// The random geometric graph that request names: its dimension, size, radius (the default when
+// none is given), torus or not, and seed.
+inline RggShape rgg_shape(const FamilyRequest& request) {
+  RggShape shape;
+  shape.dimension = request.graph_type == GRAPH_RGG3D ? 3 : 2;
+  shape.points = request.first_size;
+  shape.radius =
+      request.radius ? *request.radius : default_rgg_radius(shape.dimension, shape.points);
+  shape.periodic = request.periodic.kind == PeriodicAxes::Kind::kAll;
+  shape.seed = request.weights.seed;
+  return shape;
 }
 
 // The family's message when the sizes fall short of its least sizes; nothing when they pass.
@@ -175,6 +206,9 @@ Outcome make_family(const FamilyRequest& request, const Use& use) {
       return generate_complete_graphs(first, second, use, false);
     case GRAPH_MESH:
       return generate_mesh(request.sizes, request.stencil, request.periodic, use);
+    case GRAPH_RGG2D:
+    case GRAPH_RGG3D:
+      return generate_rgg(rgg_shape(request), request.threads, use);
     case GRAPH_NONE:
       break;
   }

@@ -8,9 +8,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "generators/mesh_options.hpp"
+#include "generators/rgg_shape.hpp"
 #include "graphfile/graph.hpp"
 
 namespace famgen {
@@ -31,6 +33,9 @@ Outcome generate_complete_graphs(std::int32_t first_size, std::int32_t second_si
                                  const FamilyUse& use, bool header_suppressed);
 Outcome generate_mesh(const std::vector<std::int32_t>& sizes, Stencil stencil,
                       const PeriodicAxes& periodic, const FamilyUse& use);
+// rgg2d and rgg3d, by shape.dimension; the edges counted on threads (-threads's value).
+Outcome generate_rgg(const RggShape& shape, std::optional<std::int32_t> threads,
+                     const FamilyUse& use);
 
 // The same generators for the library's arrays.
 Outcome generate_grid(std::int32_t first_size, std::int32_t second_size, const ArrayUse& use,
@@ -46,5 +51,7 @@ Outcome generate_complete_graphs(std::int32_t first_size, std::int32_t second_si
                                  const ArrayUse& use, bool header_suppressed);
 Outcome generate_mesh(const std::vector<std::int32_t>& sizes, Stencil stencil,
                       const PeriodicAxes& periodic, const ArrayUse& use);
+Outcome generate_rgg(const RggShape& shape, std::optional<std::int32_t> threads,
+                     const ArrayUse& use);
 
 }  // namespace famgen

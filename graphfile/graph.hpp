@@ -57,9 +57,19 @@ struct GraphFacts {
   // Names the graph in the comment lines of the other layouts.
   std::string title;
   // The positions of the vertices: 2 or 3 coordinates each (1 to 8 for a mesh), as integers counted
-  // in units of 10^-decimals (0: whole numbers; 6: micro-units, written with six decimals).
+  // in units of 10^-decimals (0: whole numbers; 6: micro-units, written with six decimals; 9:
+  // nano-units, the random points of the unit square and cube).
   int dimension = 2;
   int decimals = 0;
+  // Positions that wrap around with this period (in their units) on every axis, a torus's: the
+  // length of an edge is then the shorter way round. 0: they do not wrap.
+  std::int64_t period = 0;
+  // A drawing's units per unit of position: neighbours are drawn about a drawing unit apart,
+  // which the points of a unit square are at about this many to 1.
+  std::int64_t drawing_scale = 1;
+  // Whether the positions lie a drawing unit apart or more (a lattice, a ring), or may come
+  // arbitrarily close (points drawn at random), where labelled circles would overlap.
+  bool spaced = true;
   WeightFacts weights;  // none but with -vertex-weights or -edge-weights
   // The vertex lines: counts.vertices of them, or none when that is below 1.
   Vertex line_count() const { return counts.vertices > 0 ? counts.vertices : 0; }

@@ -32,8 +32,13 @@ struct Rewording {
 constexpr Rewording kRewordings[] = {
     {"famgen: -periodic takes ", "famgen: the periodic axes take "},
     {"famgen: -periodic gives ", "famgen: the periodic axes give "},
-    {"famgen: -stencil and -periodic apply to the mesh alone",
-     "famgen: a stencil and periodic axes apply to the mesh alone"},
+    {"famgen: -stencil applies to the mesh alone, -periodic to the mesh, rgg2d and rgg3d",
+     "famgen: a stencil applies to the mesh alone, periodic axes to the mesh, rgg2d and rgg3d"},
+    {"famgen: -stencil applies to the mesh alone", "famgen: a stencil applies to the mesh alone"},
+    {"famgen: rgg2d and rgg3d take -periodic all or none, not a flag for each axis",
+     "famgen: rgg2d and rgg3d take the periodic axes all or none, not a flag for each axis"},
+    {"famgen: -radius takes ", "famgen: the radius takes "},
+    {"famgen: -radius applies to ", "famgen: a radius applies to "},
     {"famgen: -vertex-weights takes ", "famgen: the vertex weights take "},
     {"famgen: -edge-weights takes ", "famgen: the edge weights take "},
     // "-vertex-weights MODEL adds up to ...", "-edge-weights MODEL applies to the mesh alone"
@@ -127,7 +132,8 @@ std::optional<Error> read_graph(const Graph& graph, FamilyRequest& request) {
   for (const auto& [what, text] :
        {std::pair<std::string_view, std::string_view>{"the graph type", graph.family},
         {"the stencil", graph.stencil},
-        {"the periodic axes", graph.periodic}}) {
+        {"the periodic axes", graph.periodic},
+        {"the radius", graph.radius}}) {
     if (std::optional<Error> error = nul_refusal(what, text)) return error;
   }
   const auto row = std::ranges::find(kFamilies, graph.family, &FamilyRow::keyword);
@@ -155,6 +161,7 @@ std::optional<Error> read_graph(const Graph& graph, FamilyRequest& request) {
   if (request.sizes.size() > 1) request.second_size = request.sizes[1];
   if (!graph.stencil.empty()) read_stencil(graph.stencil, request);
   if (!graph.periodic.empty()) read_periodic(graph.periodic, request);
+  if (!graph.radius.empty()) read_radius(graph.radius, request);
   for (const auto& [what, text] :
        {std::pair<std::string_view, std::string_view>{"the vertex weights", graph.vertex_weights},
         {"the edge weights", graph.edge_weights}}) {
@@ -191,6 +198,7 @@ ArrayRequest array_request(const Graph& graph, const CsrOptions& options) {
 std::optional<Error> fill(const Graph& graph, ArrayRequest request, GraphArrays& arrays) {
   FamilyRequest family;
   if (std::optional<Error> error = read_graph(graph, family)) return error;
+  family.threads = request.threads;
   const WeightRequest weights = drawn_weights(family);
   if (request.adjacency) request.weights = &weights;
   const Outcome outcome =
@@ -284,6 +292,7 @@ std::optional<Error> write(const Graph& graph, const FileOptions& options) try {
   }
   const std::optional<Format> format = format_named(options.format);
   if (!format) return error_of(unknown_format(options.format), request);
+  request.threads = options.threads;
   const Outcome outcome =
       write_request(request,
                     FileDestination(file_outputs(options.out, *format, options.coordinates,

@@ -35,6 +35,7 @@ famgen::Graph graph_of(const famgen_graph& graph) {
   if (graph.edge_weights != nullptr) named.edge_weights = graph.edge_weights;
   if (graph.weight_seed_given != 0) named.seed = graph.weight_seed;
   named.simple = graph.simple != 0;
+  if (graph.radius != nullptr) named.radius = graph.radius;
   return named;
 }
 

@@ -31,6 +31,7 @@ std::string_view next_size_token(std::string_view& rest) {
 
 void read_stencil(std::string_view value, FamilyRequest& request) {
   request.mesh_options_given = true;
+  request.stencil_given = true;
   if (value == "star") {
     request.stencil = Stencil::kStar;
   } else if (value == "box") {
@@ -97,6 +98,15 @@ std::optional<std::uint64_t> read_seed(std::string_view value) {
   return seed;
 }
 
+void read_radius(std::string_view value, FamilyRequest& request) {
+  if (const std::optional<std::int64_t> radius = read_radius(value)) {
+    request.radius = *radius;
+  } else if (request.radius_error.empty()) {
+    request.radius_error =
+        "-radius takes a decimal above 0 and at most 1 (0.01, 1), not '" + std::string(value) + "'";
+  }
+}
+
 void read_vertex_weights(std::string_view value, FamilyRequest& request) {
   if (std::optional<std::string> why = read_vertex_weights(value, request.weights.vertex)) {
     if (request.weights_error.empty()) request.weights_error = std::move(*why);
@@ -153,7 +163,17 @@ WriteOptions file_outputs(const std::string& out, Format format, const std::stri
 std::optional<Outcome> request_failure(const FamilyRequest& request) {
   if (!request.mesh_option_error.empty()) return refused(request.mesh_option_error);
   if (request.mesh_options_given && request.graph_type != GRAPH_MESH) {
-    return refused("-stencil and -periodic apply to the mesh alone");
+    if (!is_rgg(request.graph_type)) {
+      return refused("-stencil applies to the mesh alone, -periodic to the mesh, rgg2d and rgg3d");
+    }
+    if (request.stencil_given) return refused("-stencil applies to the mesh alone");
+    if (request.periodic.kind == PeriodicAxes::Kind::kList) {
+      return refused("rgg2d and rgg3d take -periodic all or none, not a flag for each axis");
+    }
+  }
+  if (!request.radius_error.empty()) return refused(request.radius_error);
+  if (request.radius && !is_rgg(request.graph_type)) {
+    return refused("-radius applies to rgg2d and rgg3d alone");
   }
   if (!request.weights_error.empty()) return refused(request.weights_error);
   const std::optional<WeightModel>& edge = request.weights.edge;

@@ -22,6 +22,10 @@ void read_stencil(std::string_view value, FamilyRequest& request);
 // are ("1,0,1").
 void read_periodic(std::string_view value, FamilyRequest& request);
 
+// -radius (rgg2d's and rgg3d's): a decimal above 0 and at most 1, or why not in
+// request.radius_error, unless an earlier value was refused.
+void read_radius(std::string_view value, FamilyRequest& request);
+
 // -vertex-weights, -edge-weights and -seed: the models or the seed, or why not in
 // request.weights_error, unless an earlier value was refused.
 void read_vertex_weights(std::string_view value, FamilyRequest& request);
@@ -46,7 +50,8 @@ WriteOptions file_outputs(const std::string& out, Format format, const std::stri
                           ThreadRequest threads, RelabelSeed seed);
 
 // The checks every request passes before its family is made, in this order: the mesh options'
-// values, the mesh options given to another family, the weights' values, the mesh's axis
+// values, the mesh options given to another family, the radius's value and the radius given to
+// another family, the weights' values, the mesh's axis
 // weights given to another family, the family's least sizes. The outcome of
 // the first that fails; nothing when all pass. request names a family (not GRAPH_NONE).
 std::optional<Outcome> request_failure(const FamilyRequest& request);

@@ -26,7 +26,8 @@ namespace {
   throw py::error_already_set();
 }
 
-// The weights: -vertex-weights's models, -edge-weights's model and -seed (empty: none).
+// The weights: -vertex-weights's models, -edge-weights's model (empty: none) and -seed, which
+// also draws rgg2d's and rgg3d's points.
 struct Weights {
   std::string vertex;
   std::string edge;
@@ -35,9 +36,10 @@ struct Weights {
 
 famgen::Graph graph_of(const std::string& family, const std::vector<std::int64_t>& sizes,
                        std::optional<std::uint64_t> permute, const std::string& stencil,
-                       const std::string& periodic, bool simple, const Weights& weights = {}) {
+                       const std::string& periodic, const std::string& radius, bool simple,
+                       const Weights& weights = {}) {
   return {family,         sizes,        stencil,      periodic, permute,
-          weights.vertex, weights.edge, weights.seed, simple};
+          weights.vertex, weights.edge, weights.seed, simple,   radius};
 }
 
 // The options of a range [first, last) of which either end may be left out: from vertex 0, to
@@ -95,11 +97,11 @@ py::tuple csr_arrays(const famgen::Graph& graph, int threads, std::optional<std:
 
 py::tuple csr_of(const std::string& family, const std::vector<std::int64_t>& sizes,
                  std::optional<std::uint64_t> permute, const std::string& stencil,
-                 const std::string& periodic, int threads, bool wide,
+                 const std::string& periodic, const std::string& radius, int threads, bool wide,
                  std::optional<std::int64_t> first, std::optional<std::int64_t> last,
                  const std::string& vertex_weights, const std::string& edge_weights,
                  std::uint64_t seed, bool simple) {
-  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic, simple,
+  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic, radius, simple,
                                        {vertex_weights, edge_weights, seed});
   return wide ? csr_arrays<std::int64_t>(graph, threads, first, last)
               : csr_arrays<std::int32_t>(graph, threads, first, last);
@@ -107,10 +109,11 @@ py::tuple csr_of(const std::string& family, const std::vector<std::int64_t>& siz
 
 py::array coordinates_of(const std::string& family, const std::vector<std::int64_t>& sizes,
                          std::optional<std::uint64_t> permute, const std::string& stencil,
-                         const std::string& periodic, int threads,
+                         const std::string& periodic, const std::string& radius, int threads,
                          std::optional<std::int64_t> first, std::optional<std::int64_t> last,
-                         bool simple) {
-  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic, simple);
+                         std::uint64_t seed, bool simple) {
+  const famgen::Graph graph =
+      graph_of(family, sizes, permute, stencil, periodic, radius, simple, {{}, {}, seed});
   std::optional<famgen::Result<famgen::Coordinates>> made;
   {
     const py::gil_scoped_release unlocked;
@@ -129,11 +132,11 @@ py::array coordinates_of(const std::string& family, const std::vector<std::int64
 
 void write_files(const std::string& family, const std::vector<std::int64_t>& sizes,
                  std::optional<std::uint64_t> permute, const std::string& stencil,
-                 const std::string& periodic, const std::string& out, const std::string& format,
-                 const std::string& coordinates, std::optional<int> threads,
-                 const std::string& vertex_weights, const std::string& edge_weights,
-                 std::uint64_t seed, bool simple) {
-  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic, simple,
+                 const std::string& periodic, const std::string& radius, const std::string& out,
+                 const std::string& format, const std::string& coordinates,
+                 std::optional<int> threads, const std::string& vertex_weights,
+                 const std::string& edge_weights, std::uint64_t seed, bool simple) {
+  const famgen::Graph graph = graph_of(family, sizes, permute, stencil, periodic, radius, simple,
                                        {vertex_weights, edge_weights, seed});
   std::optional<famgen::Error> error;
   {
@@ -144,9 +147,10 @@ void write_files(const std::string& family, const std::vector<std::int64_t>& siz
 }
 
 py::dict info_of(const std::string& family, const std::vector<std::int64_t>& sizes,
-                 const std::string& stencil, const std::string& periodic, bool simple) {
-  const famgen::Result<famgen::GraphInfo> info =
-      famgen::info(graph_of(family, sizes, std::nullopt, stencil, periodic, simple));
+                 const std::string& stencil, const std::string& periodic, const std::string& radius,
+                 std::uint64_t seed, bool simple) {
+  const famgen::Result<famgen::GraphInfo> info = famgen::info(
+      graph_of(family, sizes, std::nullopt, stencil, periodic, radius, simple, {{}, {}, seed}));
   if (!info) raise(info.error());
   py::dict about;
   about["vertex_count"] = info->vertex_count;
@@ -162,21 +166,21 @@ PYBIND11_MODULE(_famgen, module) {
   module.doc() = "famgen's library; use the module famgen, which gives these their signatures";
   // Named as famgen/__init__.py passes them, so that a wrong type names its argument.
   module.def("csr", &csr_of, py::arg("family"), py::arg("sizes"), py::arg("permute"),
-             py::arg("stencil"), py::arg("periodic"), py::arg("threads"), py::arg("wide"),
-             py::arg("first"), py::arg("last"), py::arg("vertex_weights"), py::arg("edge_weights"),
-             py::arg("seed"), py::arg("simple"),
+             py::arg("stencil"), py::arg("periodic"), py::arg("radius"), py::arg("threads"),
+             py::arg("wide"), py::arg("first"), py::arg("last"), py::arg("vertex_weights"),
+             py::arg("edge_weights"), py::arg("seed"), py::arg("simple"),
              "(indptr, indices, vertex_count, vwgt, adjwgt); famgen.csr is the public face");
   module.def("coordinates", &coordinates_of, py::arg("family"), py::arg("sizes"),
-             py::arg("permute"), py::arg("stencil"), py::arg("periodic"), py::arg("threads"),
-             py::arg("first"), py::arg("last"), py::arg("simple"),
-             "the positions; famgen.coordinates is the public face");
+             py::arg("permute"), py::arg("stencil"), py::arg("periodic"), py::arg("radius"),
+             py::arg("threads"), py::arg("first"), py::arg("last"), py::arg("seed"),
+             py::arg("simple"), "the positions; famgen.coordinates is the public face");
   module.def("write", &write_files, py::arg("family"), py::arg("sizes"), py::arg("permute"),
-             py::arg("stencil"), py::arg("periodic"), py::arg("out"), py::arg("format"),
-             py::arg("coordinates"), py::arg("threads"), py::arg("vertex_weights"),
-             py::arg("edge_weights"), py::arg("seed"), py::arg("simple"),
+             py::arg("stencil"), py::arg("periodic"), py::arg("radius"), py::arg("out"),
+             py::arg("format"), py::arg("coordinates"), py::arg("threads"),
+             py::arg("vertex_weights"), py::arg("edge_weights"), py::arg("seed"), py::arg("simple"),
              "writes the files; famgen.write is the public face");
   module.def("info", &info_of, py::arg("family"), py::arg("sizes"), py::arg("stencil"),
-             py::arg("periodic"), py::arg("simple"),
+             py::arg("periodic"), py::arg("radius"), py::arg("seed"), py::arg("simple"),
              "the graph's figures; famgen.info is the public face");
   module.def("version", [] { return std::string(famgen::version()); });
 }

@@ -59,6 +59,13 @@ const std::vector<KeywordSizes>& small_graphs() {
       {"mesh", "4,1,3", {"-periodic", "0,1,1"}},
       {"mesh", "3,3,3,3", {"-stencil", "box", "-periodic", "0,1,0,0"}},
       {"mesh", "2,2,3,2,2", {"-periodic", "all"}},
+      {"rgg2d", "1"},
+      {"rgg2d", "2", {"-radius", "1"}},
+      {"rgg2d", "40"},
+      {"rgg2d", "60", {"-periodic", "all", "-radius", "0.3"}},
+      {"rgg2d", "150", {"-radius", "0.9", "-seed", "3"}},  // lines past 64 entries
+      {"rgg3d", "50"},
+      {"rgg3d", "30", {"-periodic", "all", "-radius", "0.6", "-seed", "5"}},
       {"folded_grid", "1,1", {"-simple"}},
       {"folded_grid", "1,2", {"-simple"}},
       {"partial_folded_grid", "2,1", {"-simple"}},

@@ -507,7 +507,8 @@ Points read_points(const std::string& text, int dimension, int decimals, bool la
       const std::size_t dot = number.find('.');
       const bool well_formed =
           decimals == 0 ? dot == std::string::npos
-                        : dot != std::string::npos && dot > 0 && number.size() - dot - 1 == 6;
+                        : dot != std::string::npos && dot > 0 &&
+                              number.size() - dot - 1 == static_cast<std::size_t>(decimals);
       if (!well_formed)
         result.faults.push_back("not " + std::to_string(decimals) + " decimals: '" + number + "'");
       point.push_back(std::stod(number));

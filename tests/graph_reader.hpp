@@ -150,7 +150,7 @@ struct EdgeLines {
 EdgeLines read_edge_lines(const std::string& text, char comment_mark, std::int64_t base);
 
 // A file of positions, one line per vertex: "x y[ z]" (labelled: "label x y[ z]", the labels
-// 1, 2, ... in order), each coordinate "%d" for decimals 0 and "%.6f" for decimals 6.
+// 1, 2, ... in order), each coordinate "%d" for decimals 0, else with that many decimals.
 struct Points {
   std::vector<std::vector<double>> points;  // [k - 1]: vertex k's coordinates
   std::vector<std::string> faults;

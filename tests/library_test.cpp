@@ -31,6 +31,10 @@ Graph graph_of(const KeywordSizes& named, RelabelSeed seed) {
   for (std::size_t k = 0; k < named.options.size(); ++k) {
     if (named.options[k] == "-simple") {
       graph.simple = true;
+    } else if (named.options[k] == "-radius") {
+      graph.radius = named.options[++k];
+    } else if (named.options[k] == "-seed") {
+      graph.seed = std::stoull(named.options[++k]);
     } else {
       std::string& value = named.options[k] == "-stencil" ? graph.stencil : graph.periodic;
       value = named.options[++k];
@@ -162,7 +166,7 @@ TEST(Library, FailuresSpeakTheLibrarysWords) {
        ErrorKind::kRefused,
        "famgen: unknown graph type 'toruss': the graph types are grid, folded_grid, "
        "partial_grid, partial_folded_grid, circle, tree, torus, cylinder, sierpinski, "
-       "hypercube, star, completegraph, unconnected_completegraph and mesh",
+       "hypercube, star, completegraph, unconnected_completegraph, mesh, rgg2d and rgg3d",
        {}},
       {{"circle", {0}},
        {},
@@ -234,7 +238,7 @@ TEST(Library, FailuresSpeakTheLibrarysWords) {
        {},
        false,
        ErrorKind::kRefused,
-       "famgen: a stencil and periodic axes apply to the mesh alone",
+       "famgen: a stencil applies to the mesh alone, periodic axes to the mesh, rgg2d and rgg3d",
        {"-graphtype", "grid", "-size", "3,4", "-stencil", "box"}},
       {{"grid", {3, 4}, {}, {}, {}, "uniform:5-1"},
        {},
@@ -403,7 +407,8 @@ TEST(Library, ArraysBeyondMemoryAreRefused) {
 
 TEST(Library, TheCInterfaceHandsOverTheSameArrays) {
   const std::int64_t sizes[] = {3, 3, 4};
-  const famgen_graph mesh = {"mesh", sizes, 3, "box", "0,1,1", 1, 11, nullptr, nullptr, 0, 0, 0};
+  const famgen_graph mesh = {"mesh",  sizes,   3, "box", "0,1,1", 1,      11,
+                             nullptr, nullptr, 0, 0,     0,       nullptr};
   const famgen_options options = {2, 1, 5, 31, 1};
   famgen_csr32 narrow;
   famgen_csr64 wide;
@@ -425,21 +430,22 @@ TEST(Library, TheCInterfaceHandsOverTheSameArrays) {
   EXPECT_EQ(narrow.xadj, nullptr);
 
   const std::int64_t too_small[] = {2};
-  const famgen_graph star = {"star", too_small, 1,       nullptr, nullptr, 0,
-                             0,      nullptr,   nullptr, 0,       0,       0};
+  const famgen_graph star = {"star",  too_small, 1, nullptr, nullptr, 0,      0,
+                             nullptr, nullptr,   0, 0,       0,       nullptr};
   EXPECT_EQ(famgen_build_csr32(&star, nullptr, &narrow), FAMGEN_SIZES);
   EXPECT_STREQ(famgen_error(), "famgen: star takes the size N, at least 3, not 2");
   EXPECT_EQ(narrow.xadj, nullptr);
   std::int64_t vertex_count = 0;
   std::int64_t entries = 0;
-  const famgen_graph grid = {"grid", sizes + 1, 2,       nullptr, nullptr, 0,
-                             0,      nullptr,   nullptr, 0,       0,       0};
+  const famgen_graph grid = {"grid",  sizes + 1, 2, nullptr, nullptr, 0,      0,
+                             nullptr, nullptr,   0, 0,       0,       nullptr};
   ASSERT_EQ(famgen_graph_size(&grid, &vertex_count, &entries), FAMGEN_OK);
   EXPECT_EQ(vertex_count, 12);
   EXPECT_EQ(entries, 34);
   // The simple graph: a 2 x 3 torus lists each vertical neighbour twice.
   const std::int64_t torus_sizes[] = {2, 3};
-  famgen_graph torus = {"torus", torus_sizes, 2, nullptr, nullptr, 0, 0, nullptr, nullptr, 0, 0, 1};
+  famgen_graph torus = {"torus", torus_sizes, 2, nullptr, nullptr, 0,      0,
+                        nullptr, nullptr,     0, 0,       1,       nullptr};
   ASSERT_EQ(famgen_graph_size(&torus, &vertex_count, &entries), FAMGEN_OK);
   EXPECT_EQ(entries, 18);
   ASSERT_EQ(famgen_build_csr64(&torus, nullptr, &wide), FAMGEN_OK);

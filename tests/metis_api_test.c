@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     sizes[size_count++] = strtoll(size, NULL, 10);
   famgen_graph graph = {argv[1],        sizes, size_count, given(argv[3]),
                         given(argv[4]), 0,     0,          given(argv[6]),
-                        given(argv[7]), 0,     0,          0};
+                        given(argv[7]), 0,     0,          0,
+                        NULL};
   if (given(argv[5]) != NULL) {
     graph.permute = 1;
     graph.seed = strtoull(argv[5], NULL, 10);

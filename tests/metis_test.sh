@@ -50,6 +50,15 @@ for sizes in 2,2 1,7 9,6 3,4,5 2,1,3 12,10,8; do
     for periodic in none all; do check accepted mesh "$sizes" -stencil $stencil -periodic $periodic; done
   done
 done
+# Random geometric graphs are simple: a single edge, near-complete graphs, the torus. (graphchk
+# refuses a graph of no edge, whatever its file.)
+for keyword in rgg2d rgg3d; do
+  check accepted $keyword 2 -radius 1
+  for n in 60 3000; do
+    check accepted $keyword "$n"
+    check accepted $keyword "$n" -periodic all -radius 0.4
+  done
+done
 
 # The quirks kept on purpose, which METIS refuses: the doubled edge figure, the file without
 # heading lines, repeated neighbours of small rings and tori, the one-row and one-column folds.

@@ -200,7 +200,9 @@ int main(int argc, char** argv) {
   }
 
   // Weighted graphs: the weights are of the vertex numbers alone, so every process's share
-  // carries the weights the single process writes, plain and relabelled, threaded or not.
+  // carries the weights the single process writes, plain and relabelled, threaded or not. The
+  // random geometric graphs, weighted or not, too: each process works out the cells around its
+  // share alone.
   for (const Row& row :
        {Row{"grid",
             "300,300",
@@ -228,13 +230,21 @@ int main(int argc, char** argv) {
             {"-stencil", "box", "-periodic", "1,0,1", "-vertex-weights", "bump:20:100:5",
              "-edge-weights", "axes:3,2,1"}},
         Row{"sierpinski", "8", "mtx", "-", "", {"-edge-weights", "length:10"}},
+        Row{"rgg2d", "60000", "metis", "-", "", {}},
+        Row{"rgg2d",
+            "40000",
+            "parhip",
+            "-",
+            "",
+            {"-periodic", "all", "-edge-weights", "length:1000"}},
+        Row{"rgg3d", "30000", "scotch", "7", "", {"-vertex-weights", "degree", "-seed", "3"}},
         Row{"completegraph",
             "300,3",
             "metis",
             "5",
             "",
             {"-vertex-weights", "uniform:0-9,constant:1", "-edge-weights", "uniform:1-5"}}}) {
-    const bool threaded = row.keyword == "torus" || row.keyword == "mesh";
+    const bool threaded = row.keyword == "torus" || row.keyword == "mesh" || row.keyword == "rgg3d";
     const Settings settings = settings_for(row, root + "/shared", threaded);
     const WriteOptions options = write_options(settings);
     const Outcome outcome = dispatch_graph(settings, MpiDestination(options, MPI_COMM_WORLD));

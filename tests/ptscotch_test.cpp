@@ -107,7 +107,8 @@ void check(const Case& example, const std::string& famgen_binary) {
       nullptr,
       0,
       0,
-      0};
+      0,
+      nullptr};
   famgen_csr32 c_block;
   if (famgen_build_dcsr32(&c_graph, nullptr, MPI_COMM_WORLD, c_vtxdist.data(), &c_block) !=
           FAMGEN_OK ||

@@ -51,6 +51,9 @@ GRAPHS = [
     ("completegraph", (4, 3), {}, 3),
     ("mesh", (3, 4, 5), {"stencil": "box", "periodic": (1, 0, 1)}, 1),
     ("mesh", (6,), {"periodic": True}, 1),
+    # Radii far past the connectivity threshold: one component but with odds below 10^-20.
+    ("rgg2d", (300,), {"radius": "0.3"}, 1),
+    ("rgg3d", (200,), {"radius": 0.45, "periodic": True}, 1),
 ]
 NAMES = [f"{family} {','.join(map(str, sizes))}" for family, sizes, _, _ in GRAPHS]
 
@@ -63,6 +66,10 @@ def command_line(family, sizes, options, seed=None):
     if "periodic" in options:
         periodic = options["periodic"]
         arguments += ["-periodic", "all" if periodic is True else ",".join(map(str, periodic))]
+    if "radius" in options:
+        arguments += ["-radius", str(options["radius"])]
+    if "seed" in options:
+        arguments += ["-seed", str(options["seed"])]
     if seed is not None:
         arguments += ["-permute", str(seed)]
     return arguments
@@ -583,7 +590,17 @@ FAILURES = [
     (lambda: famgen.csr("mesh", 3, 4, periodic=(1, 0, 1)), ValueError,
      "famgen: the periodic axes give 3 flags for a mesh of 2 axes"),
     (lambda: famgen.csr("grid", 3, 4, stencil="box"), ValueError,
-     "famgen: a stencil and periodic axes apply to the mesh alone"),
+     "famgen: a stencil applies to the mesh alone, periodic axes to the mesh, rgg2d and rgg3d"),
+    (lambda: famgen.csr("rgg2d", 10, radius=2), ValueError,
+     "famgen: the radius takes a decimal above 0 and at most 1 (0.01, 1), not '2'"),
+    (lambda: famgen.csr("rgg3d", 10, radius="1e-3"), ValueError,
+     "famgen: the radius takes a decimal above 0 and at most 1 (0.01, 1), not '1e-3'"),
+    (lambda: famgen.csr("grid", 3, 4, radius=0.5), ValueError,
+     "famgen: a radius applies to rgg2d and rgg3d alone"),
+    (lambda: famgen.csr("rgg2d", 10, periodic=(1, 0)), ValueError,
+     "famgen: rgg2d and rgg3d take the periodic axes all or none, not a flag for each axis"),
+    (lambda: famgen.csr("rgg2d", 0), ValueError,
+     "famgen: rgg2d takes the size N, at least 1, not 0"),
     (lambda: famgen.csr("grid", 3, 4, dtype="float32"), ValueError,
      "famgen.csr: dtype is int32 or int64, not float32"),
     (lambda: famgen.csr("grid", 3, 4, permute=2**64), ValueError,

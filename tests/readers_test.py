@@ -41,7 +41,8 @@ SIMPLE = [("grid", "3,4"), ("grid", "12,12"), ("folded_grid", "5,7"), ("partial_
           ("sierpinski", "3"), ("unconnected_completegraph", "4,3"), ("completegraph", "5,2"),
           ("mesh", "7"), ("mesh", "6,5", "-periodic", "0,1"),
           ("mesh", "4,5,3", "-stencil", "box", "-periodic", "all"),
-          ("mesh", "3,2,3,2", "-stencil", "box"), ("mesh", "2,3,2,3,2", "-periodic", "all")]
+          ("mesh", "3,2,3,2", "-stencil", "box"), ("mesh", "2,3,2,3,2", "-periodic", "all"),
+          ("rgg2d", "400"), ("rgg3d", "300", "-periodic", "all", "-radius", "0.3")]
 # Self-loops, neighbours listed twice, a lone vertex listing itself, and vertices with no edge.
 NON_SIMPLE = [("circle", "1"), ("circle", "2"), ("torus", "2,2"), ("folded_grid", "1,1"),
               ("folded_grid", "1,4"), ("cylinder", "3,1"), ("unconnected_completegraph", "1,3")]

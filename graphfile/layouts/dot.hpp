@@ -23,7 +23,8 @@ struct DotLayout : LayoutDefaults {
   // Neighbours are drawn about a unit (36 points) apart in every family, so the vertices are
   // drawn at a size of their own rather than Graphviz's default ellipses, which overlap. Up to
   // kMostLabels vertices, circles half a unit across with their numbers, which fit in three
-  // digits; beyond that, and in 3D views, where points of different depths come close, dots.
+  // digits; beyond that, in 3D views, where points of different depths come close, and for
+  // random points, which may lie closer than half a unit, dots.
   // Edges are drawn before the vertices, so a filled circle hides the edges that end under it.
   // On the lattice (decimals 0) an edge may run over other vertices (a fold or a wrap, along a
   // row or across the grid): there, up to kMostRouted vertices, neato routes the edges around
@@ -31,7 +32,7 @@ struct DotLayout : LayoutDefaults {
   static constexpr Vertex kMostLabels = 999;
   static constexpr Vertex kMostRouted = 64;
   static std::string drawing_attributes(const GraphFacts& facts) {
-    const bool labelled = facts.dimension <= 2 && facts.line_count() <= kMostLabels;
+    const bool labelled = facts.spaced && facts.dimension <= 2 && facts.line_count() <= kMostLabels;
     const bool routed = facts.decimals == 0 && facts.line_count() <= kMostRouted;
     return std::string("  graph [outputorder=edgesfirst, pad=0.2") +
            (routed ? ", splines=true];\n" : "];\n") +

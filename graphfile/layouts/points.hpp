@@ -1,7 +1,7 @@
 // The sink of the layouts with one line per vertex position (coordinates.hpp,
 // scotch_geometry.hpp, the nodes of dot.hpp). A family drives it with write_point(x, y),
 // write_point(x, y, z) or write_coordinates(coordinates, count) for each vertex of a range in turn;
-// the numbers count units of 10^-decimals, decimals being 0 or 6 (GraphFacts).
+// the numbers count units of 10^-decimals, decimals being 0, 6 or 9 (GraphFacts).
 #pragma once
 
 #include "graphfile/layouts/sinks.hpp"
@@ -29,12 +29,15 @@ template <PointStyle kStyle, class Writer>
 class PointSink {
  public:
   PointSink(ChunkOutput& out, const GraphFacts& facts, Vertex first_line)
-      : buffer_(out), decimals_(facts.decimals), line_(first_line) {}
+      : buffer_(out),
+        decimals_(facts.decimals),
+        drawing_unit_(kPointsPerUnit * facts.drawing_scale),
+        line_(first_line) {}
 
   void write_point(std::int64_t x, std::int64_t y) {
     char* cursor = start_line(buffer_.reserve());
     if constexpr (kStyle == PointStyle::kDot) {
-      cursor = write_pos(cursor, x * kPointsPerUnit, -y * kPointsPerUnit);
+      cursor = write_pos(cursor, x * drawing_unit_, -y * drawing_unit_);
     } else {
       cursor = write_coordinate(cursor, 1, x);
       *cursor++ = ' ';
@@ -67,10 +70,10 @@ class PointSink {
     if constexpr (kStyle == PointStyle::kDot) {
       // Seen from in front and above, at 60 degrees or so: the z axis up, y foreshortened by
       // half. Whole numbers are halved in points, exactly; micro-units in micro-units.
-      const std::int64_t up = decimals_ == 0 ? z * kPointsPerUnit + y * (kPointsPerUnit / 2)
-                                             : (z + y / 2) * kPointsPerUnit;
+      const std::int64_t up = decimals_ == 0 ? z * drawing_unit_ + y * (drawing_unit_ / 2)
+                                             : (z + y / 2) * drawing_unit_;
       char* cursor = start_line(buffer_.reserve());
-      buffer_.commit(write_pos(cursor, x * kPointsPerUnit, -up));
+      buffer_.commit(write_pos(cursor, x * drawing_unit_, -up));
     } else {
       char* cursor = start_line(buffer_.reserve());
       cursor = write_coordinate(cursor, 1, x);
@@ -96,13 +99,23 @@ class PointSink {
     return cursor;
   }
 
-  // A coordinate as "%d" writes it (decimals 0) or with six decimals ("-12.000500"), its whole
-  // part through the position's writer. At most 30 bytes.
+  // A coordinate as "%d" writes it (decimals 0) or with six or nine decimals ("-12.000500"),
+  // its whole part through the position's writer. At most 32 bytes.
   char* write_coordinate(char* cursor, unsigned position, std::int64_t value) {
     if (value < 0) *cursor++ = '-';
     const std::uint64_t magnitude =
         value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     if (decimals_ == 0) return decimals_by_position_.write(cursor, position, magnitude);
+    if (decimals_ == 9) {
+      constexpr std::uint64_t kNano = 1000000000;
+      cursor = decimals_by_position_.write(cursor, position, magnitude / kNano);
+      *cursor++ = '.';
+      const std::uint64_t fraction = magnitude % kNano;
+      *cursor++ = static_cast<char>('0' + fraction / 100000000);
+      const std::uint64_t eight = decimal::eight_digits(fraction % 100000000);
+      std::memcpy(cursor, &eight, 8);
+      return cursor + 8;
+    }
     cursor = decimals_by_position_.write(cursor, position, magnitude / 1000000);
     *cursor++ = '.';
     return write_six_decimals(cursor, magnitude % 1000000);
@@ -119,6 +132,7 @@ class PointSink {
 
   SinkBuffer buffer_;
   int decimals_;
+  std::int64_t drawing_unit_;  // points per unit of position
   Vertex line_;
   PositionalDecimals<Writer> decimals_by_position_;  // 0: the label, 1 to 3: x, y, z
 };

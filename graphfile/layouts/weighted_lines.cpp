@@ -260,7 +260,9 @@ WeightCalculator::Position WeightCalculator::position_of(Vertex v) const {
 UInt128 WeightCalculator::squared_distance(const Position& a, const Position& b) const {
   UInt128 sum = 0;
   for (int k = 0; k < facts_.dimension; ++k) {
-    const Int128 difference = static_cast<Int128>(a.coordinates[k]) - b.coordinates[k];
+    Int128 difference = static_cast<Int128>(a.coordinates[k]) - b.coordinates[k];
+    if (difference < 0) difference = -difference;
+    if (facts_.period > 0) difference = std::min<Int128>(difference, facts_.period - difference);
     sum += static_cast<UInt128>(difference * difference);
   }
   return sum;

@@ -40,7 +40,7 @@ typedef struct famgen_graph {
   const int64_t* sizes; /* the numbers of -size, in order */
   int size_count;
   const char* stencil;  /* the mesh's -stencil, "star" or "box"; NULL when not given */
-  const char* periodic; /* the mesh's -periodic, "all", "none", "1,0,1"; NULL when not given */
+  const char* periodic; /* -periodic, "all", "none", "1,0,1" (the mesh's); NULL when not given */
   int permute;          /* nonzero: number the vertices at random, as -permute SEED does */
   uint64_t seed;
   /* Weights, as -vertex-weights and -edge-weights name them ("uniform:1-10,degree" gives two
@@ -50,6 +50,9 @@ typedef struct famgen_graph {
   int weight_seed_given; /* nonzero: the random weights' seed is weight_seed, as -seed */
   uint64_t weight_seed;  /* otherwise the command line's default, 1 */
   int simple; /* nonzero: the simple graph, as -simple (no self-loops, no neighbour twice) */
+  /* rgg2d's and rgg3d's -radius, a decimal as "0.01"; NULL: the default. Their points are drawn
+   * with weight_seed (1 when not given), periodic "all" being the torus. */
+  const char* radius;
 } famgen_graph;
 
 /* How the arrays are made; NULL, or all members zero: the whole graph, on one thread per core,

@@ -29,12 +29,12 @@ namespace famgen {
 
 // A graph as the command line names it:
 //   famgen -graphtype FAMILY -size SIZES [-stencil STENCIL] [-periodic AXES] [-permute SEED]
-//          [-vertex-weights MODELS] [-edge-weights MODEL] [-seed SEED] [-simple]
+//          [-vertex-weights MODELS] [-edge-weights MODEL] [-seed SEED] [-simple] [-radius R]
 struct Graph {
   std::string family{};               // the keyword, exactly: "grid", "torus", "mesh", ...
   std::vector<std::int64_t> sizes{};  // the numbers of -size, in order; each within 32 bits
   std::string stencil{};              // the mesh's: "star" or "box"; empty when not given
-  std::string periodic{};             // the mesh's: "all", "none", or "1,0,1"; empty when not given
+  std::string periodic{};  // the mesh's: "all", "none", or "1,0,1"; rgg's: "all" or "none"
   std::optional<std::uint64_t> permute{};  // number vertex v as π(v), π chosen by this seed
   // Weights, as -vertex-weights and -edge-weights name them; empty: none. A vertex weight for
   // each model of vertex_weights, separated by commas ("uniform:1-10,degree": METIS's ncon 2):
@@ -42,11 +42,15 @@ struct Graph {
   // of edge_weights: uniform:LO-HI, constant:K, length:SCALE or, for the mesh, axes:W1,W2,...
   std::string vertex_weights{};
   std::string edge_weights{};
-  std::uint64_t seed = 1;  // of the random weights, as -seed; not of -permute's numbering
+  // Of the random weights and rgg2d's and rgg3d's points, as -seed; not of -permute's numbering.
+  std::uint64_t seed = 1;
   // The simple graph, as -simple: no line lists its own vertex, none lists a neighbour twice
   // (the first entry stays, in its place); the vertex weights of the degree model are its
   // degrees. The families whose lines list neither are unchanged.
   bool simple = false;
+  // rgg2d's and rgg3d's -radius: a decimal above 0 and at most 1, as "0.01"; empty: the default,
+  // 0.55 (ln N / N)^(1/d). Their points are drawn with seed, and periodic "all" is the torus.
+  std::string radius{};
 };
 
 enum class ErrorKind {

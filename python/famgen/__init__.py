@@ -30,6 +30,10 @@ A graph is named by its family's keyword and its sizes, in this order:
                                              stencil="star" (one step along one axis) or
                                              "box" (one step or none along every axis),
                                              periodic=True, False or a flag per axis
+    rgg2d                       N            N random points in the unit square joined within
+                                             radius= (0.55 (ln N / N)^(1/2) by default);
+                                             periodic=True: on the torus; seed= draws them
+    rgg3d                       N            the same in the unit cube, 0.55 (ln N / N)^(1/3)
 
 The graph is the famgen program's: vertex k's neighbours are indices[indptr[k]:indptr[k + 1]],
 numbered from 0 and in the METIS file's order. permute=SEED numbers the vertices at random (the
@@ -130,7 +134,17 @@ def _seed(function, name, seed):
     return seed
 
 
-def _graph(function, family, sizes, permute, stencil, periodic, simple):
+def _radius(function, radius):
+    """radius= as a decimal text: a str as it is, a number as the decimal its repr states."""
+    if radius is None:
+        return ""
+    if isinstance(radius, (int, float)) and not isinstance(radius, bool):
+        import decimal
+        return format(decimal.Decimal(repr(radius)), "f")
+    return _text(function, "radius", radius, "a number or a decimal str such as '0.01'")
+
+
+def _graph(function, family, sizes, permute, stencil, periodic, simple, radius=None):
     """The arguments that name the graph, checked, as the compiled functions take them."""
     family, sizes = _named(function, family, sizes)
     if not isinstance(simple, bool):
@@ -138,7 +152,8 @@ def _graph(function, family, sizes, permute, stencil, periodic, simple):
     return dict(family=family, sizes=sizes,
                 permute=None if permute is None else _seed(function, "permute", permute),
                 stencil=_text(function, "stencil", stencil, "'star' or 'box'"),
-                periodic=_periodic(function, periodic), simple=simple)
+                periodic=_periodic(function, periodic), radius=_radius(function, radius),
+                simple=simple)
 
 
 def _weights(function, vertex_weights, edge_weights, seed):
@@ -171,16 +186,18 @@ def _wide(function, name, dtype):
 
 def _arrays(function, family, sizes, permute=None, threads=0, dtype="int32", stencil=None,
             periodic=None, first=None, last=None, vertex_weights=None, edge_weights=None,
-            seed=1, simple=False):
+            seed=1, simple=False, radius=None):
     """(indptr, indices, vertex_count, vwgt, adjwgt) from the compiled function."""
-    return _famgen.csr(**_graph(function, family, sizes, permute, stencil, periodic, simple),
+    return _famgen.csr(**_graph(function, family, sizes, permute, stencil, periodic, simple,
+                                radius),
                        **_range(function, threads, first, last),
                        wide=_wide(function, "dtype", dtype),
                        **_weights(function, vertex_weights, edge_weights, seed))
 
 
 def csr(family, *sizes, permute=None, threads=0, dtype="int32", stencil=None, periodic=None,
-        first=None, last=None, vertex_weights=None, edge_weights=None, seed=1, simple=False):
+        first=None, last=None, vertex_weights=None, edge_weights=None, seed=1, simple=False,
+        radius=None):
     """The graph's compressed sparse rows as NumPy arrays: (indptr, indices), or with weights
     (indptr, indices, vwgt, adjwgt) -- the arrays METIS, ParMETIS and Scotch take as xadj,
     adjncy, vwgt and adjwgt.
@@ -192,11 +209,15 @@ def csr(family, *sizes, permute=None, threads=0, dtype="int32", stencil=None, pe
       threads        fill on this many threads at most; 0 (the default) for one per core
       dtype          "int32" (the default) or "int64": the indices' and weights' dtype
       stencil        the mesh's: "star" (the default) or "box"
-      periodic       the mesh's axes that wrap: True, False, "all", "none" or a flag per axis
+      periodic       the mesh's axes that wrap: True, False, "all", "none" or a flag per axis;
+                     rgg2d's and rgg3d's torus: True or False
+      radius         rgg2d's and rgg3d's: points closer than this are joined, 0 < radius <= 1
+                     (a number, or a decimal str held exactly); None: 0.55 (ln N / N)^(1/d)
       first, last    the lines of the vertices [first, last) alone; None: from 0, to the end
       vertex_weights a model for each constraint, such as "uniform:1-10,degree"
       edge_weights   one model, such as "uniform:1-5" or "length:100"
-      seed           the random weights' seed, from 0 to 2^64 - 1 (1 by default)
+      seed           the seed of the random weights and of rgg2d's and rgg3d's points, from 0
+                     to 2^64 - 1 (1 by default)
       simple         True: without the entries of a line that name its own vertex or repeat a
                      neighbour
 
@@ -212,7 +233,7 @@ def csr(family, *sizes, permute=None, threads=0, dtype="int32", stencil=None, pe
     """
     indptr, indices, _, vwgt, adjwgt = _arrays(
         "csr", family, sizes, permute, threads, dtype, stencil, periodic, first, last,
-        vertex_weights, edge_weights, seed, simple)
+        vertex_weights, edge_weights, seed, simple, radius)
     if vertex_weights is None and edge_weights is None:
         return indptr, indices
     return indptr, indices, vwgt, adjwgt
@@ -220,7 +241,7 @@ def csr(family, *sizes, permute=None, threads=0, dtype="int32", stencil=None, pe
 
 def scipy(family, *sizes, permute=None, threads=0, dtype="int32", data_dtype="float64",
           stencil=None, periodic=None, first=None, last=None, edge_weights=None, seed=1,
-          simple=False):
+          simple=False, radius=None):
     """The adjacency matrix as a scipy.sparse.csr_matrix: a row for each vertex of the range, a
     column for each vertex of the graph. Every SciPy routine takes it (csgraph's laplacian
     takes no csr_array before SciPy 1.11); scipy.sparse.csr_array(A) is the same matrix as an
@@ -229,7 +250,7 @@ def scipy(family, *sizes, permute=None, threads=0, dtype="int32", data_dtype="fl
     family, *sizes: the graph, such as "grid", 3, 4 (the module's help lists the families).
 
     Keyword arguments, besides csr()'s permute, threads, stencil, periodic, first, last,
-    edge_weights, seed and simple:
+    edge_weights, seed, simple and radius:
       dtype          "int32" (the default) or "int64": the indices' dtype (SciPy narrows int64
                      indices to int32, a copy, when they fit)
       data_dtype     the values' dtype, "float64" by default (SciPy's for an adjacency
@@ -254,7 +275,7 @@ def scipy(family, *sizes, permute=None, threads=0, dtype="int32", data_dtype="fl
                         f"not {data_dtype!r}") from None
     indptr, indices, vertex_count, _, adjwgt = _arrays(
         "scipy", family, sizes, permute, threads, dtype, stencil, periodic, first, last, None,
-        edge_weights, seed, simple)
+        edge_weights, seed, simple, radius)
     if adjwgt is not None:
         values = adjwgt.astype(values_dtype, copy=False)
     else:
@@ -264,13 +285,13 @@ def scipy(family, *sizes, permute=None, threads=0, dtype="int32", data_dtype="fl
 
 
 def networkx(family, *sizes, permute=None, threads=0, stencil=None, periodic=None,
-             vertex_weights=None, edge_weights=None, seed=1, simple=False):
+             vertex_weights=None, edge_weights=None, seed=1, simple=False, radius=None):
     """The whole graph as a networkx.Graph.
 
     family, *sizes: the graph, such as "grid", 3, 4 (the module's help lists the families).
 
     Keyword arguments: csr()'s permute, threads, stencil, periodic, vertex_weights,
-    edge_weights, seed and simple.
+    edge_weights, seed, simple and radius.
 
     Returns a networkx.Graph of the vertices 0 to n - 1 (added in order) and an edge for each
     pair of neighbours: a self-loop where a line lists its own vertex (unless simple=True), an
@@ -287,7 +308,7 @@ def networkx(family, *sizes, permute=None, threads=0, stencil=None, periodic=Non
     import numpy
     indptr, indices, vertex_count, vwgt, adjwgt = _arrays(
         "networkx", family, sizes, permute, threads, "int64", stencil, periodic, None, None,
-        vertex_weights, edge_weights, seed, simple)
+        vertex_weights, edge_weights, seed, simple, radius)
     # Each edge from the line of its lower end; the line of its upper end lists it again.
     ends = numpy.repeat(numpy.arange(vertex_count, dtype=numpy.int64), numpy.diff(indptr))
     lower = ends <= indices
@@ -307,13 +328,14 @@ def networkx(family, *sizes, permute=None, threads=0, stencil=None, periodic=Non
 
 
 def coordinates(family, *sizes, permute=None, threads=0, stencil=None, periodic=None,
-                first=None, last=None, simple=False):
+                first=None, last=None, simple=False, seed=1, radius=None):
     """The vertices' positions, as the program's coordinates file gives them.
 
     family, *sizes: the graph, such as "grid", 3, 4 (the module's help lists the families).
 
-    Keyword arguments: csr()'s permute, threads, stencil, periodic, first, last and simple
-    (the simple graph's vertices are the graph's, in the same places).
+    Keyword arguments: csr()'s permute, threads, stencil, periodic, first, last, simple (the
+    simple graph's vertices are the graph's, in the same places), seed and radius (rgg2d's and
+    rgg3d's points).
 
     Returns an (n, d) float64 array: row k the position of the vertex whose line is k, d the
     family's dimension (2 for the grids, 3 for the hypercube's drawing, the mesh's axis count).
@@ -321,19 +343,20 @@ def coordinates(family, *sizes, permute=None, threads=0, stencil=None, periodic=
     >>> famgen.coordinates("grid", 2, 3)[4].tolist()
     [1.0, 1.0]
     """
-    graph = _graph("coordinates", family, sizes, permute, stencil, periodic, simple)
-    return _famgen.coordinates(**graph, **_range("coordinates", threads, first, last))
+    graph = _graph("coordinates", family, sizes, permute, stencil, periodic, simple, radius)
+    return _famgen.coordinates(**graph, **_range("coordinates", threads, first, last),
+                               seed=_seed("coordinates", "seed", seed))
 
 
 def write(family, *sizes, out, format="metis", coordinates=None, threads=None, permute=None,
           stencil=None, periodic=None, vertex_weights=None, edge_weights=None, seed=1,
-          simple=False):
+          simple=False, radius=None):
     """Writes the files that the famgen program writes of the graph, byte for byte.
 
     family, *sizes: the graph, such as "grid", 3, 4 (the module's help lists the families).
 
     Keyword arguments, besides csr()'s permute, stencil, periodic, vertex_weights,
-    edge_weights, seed and simple:
+    edge_weights, seed, simple and radius:
       out            the file to write (a str or a path), "-" for standard output
       format         the layout: "metis" (the default), "parhip", "scotch", "mtx",
                      "edgelist" or "dot"
@@ -349,7 +372,7 @@ def write(family, *sizes, out, format="metis", coordinates=None, threads=None, p
         if isinstance(value, os.PathLike):
             value = os.fspath(value)
         return _text("write", name, value, what, optional)
-    graph = _graph("write", family, sizes, permute, stencil, periodic, simple)
+    graph = _graph("write", family, sizes, permute, stencil, periodic, simple, radius)
     _famgen.write(**graph, out=path("out", out, "a file name or '-'", optional=False),
                   format=_text("write", "format", format, "a layout's name such as 'metis'",
                                optional=False),
@@ -359,12 +382,13 @@ def write(family, *sizes, out, format="metis", coordinates=None, threads=None, p
                   **_weights("write", vertex_weights, edge_weights, seed))
 
 
-def info(family, *sizes, stencil=None, periodic=None, simple=False):
+def info(family, *sizes, stencil=None, periodic=None, simple=False, seed=1, radius=None):
     """What the graph is, worked out from its sizes without building it.
 
     family, *sizes: the graph, such as "grid", 3, 4 (the module's help lists the families).
 
-    Keyword arguments: csr()'s stencil, periodic and simple.
+    Keyword arguments: csr()'s stencil, periodic, simple, seed and radius (rgg2d's and rgg3d's
+    edges are counted: their figure depends on the points).
 
     Returns a dict: vertex_count, entries (what all lines list together: the length of csr()'s
     indices, twice the edges of a simple graph), dimension (coordinates per vertex) and title.
@@ -372,6 +396,6 @@ def info(family, *sizes, stencil=None, periodic=None, simple=False):
     >>> famgen.info("grid", 3, 4)
     {'vertex_count': 12, 'entries': 34, 'dimension': 2, 'title': '3 x 4 square grid (12 vertices)'}
     """
-    graph = _graph("info", family, sizes, None, stencil, periodic, simple)
+    graph = _graph("info", family, sizes, None, stencil, periodic, simple, radius)
     del graph["permute"]
-    return _famgen.info(**graph)
+    return _famgen.info(**graph, seed=_seed("info", "seed", seed))

@@ -1,0 +1,574 @@
+#include "generators/rgg.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <numbers>
+#include <optional>
+#include <thread>
+
+#include "generators/binomial.hpp"
+
+namespace famgen {
+
+namespace {
+
+// A block of lines covers four slabs of cells (the cells that share the first axis's cell) at
+// least, so that the slabs on either side it also reads add half its cells again; and at most
+// 2^18 cells (about a million points, a few MiB of coordinates).
+constexpr std::int64_t kMostBlockCells = std::int64_t{1} << 18;
+constexpr std::int64_t kBlockSlabs = 4;
+
+// Graphs below this many points are counted on one thread: a thread costs more than they do.
+constexpr std::int64_t kPointsCountedAlone = std::int64_t{1} << 18;
+
+// The largest g with g^d <= n.
+std::int64_t integer_root(std::int64_t n, int d) {
+  auto g = static_cast<std::int64_t>(std::pow(static_cast<double>(n), 1.0 / d));
+  const auto power = [d](std::int64_t x) {
+    Int128 p = 1;
+    for (int k = 0; k < d; ++k)
+      p *= x;
+    return p;
+  };
+  while (g > 1 && power(g) > n)
+    --g;
+  while (power(g + 1) <= n)
+    ++g;
+  return std::max<std::int64_t>(g, 1);
+}
+
+}  // namespace
+
+std::int64_t default_rgg_radius(int dimension, std::int64_t points) {
+  const auto n = static_cast<double>(points);
+  const double radius = 0.55 * std::pow(std::log(n) / n, 1.0 / dimension);
+  const std::int64_t nano = std::llround(radius * static_cast<double>(kRggUnit));
+  return std::max<std::int64_t>(1, nano * (kRadiusUnit / kRggUnit));
+}
+
+std::optional<std::int64_t> read_radius(std::string_view value) {
+  std::int64_t whole = 0;
+  std::int64_t fraction = 0;
+  int decimals = 0;
+  bool point = false;
+  bool digits = false;
+  for (const char c : value) {
+    if (c == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') return std::nullopt;
+    digits = true;
+    if (!point) {
+      whole = std::min<std::int64_t>(whole * 10 + (c - '0'), 10);  // past 1 is refused anyway
+    } else if (decimals < 18) {
+      fraction = fraction * 10 + (c - '0');
+      ++decimals;
+    } else if (c != '0') {
+      return std::nullopt;  // not held exactly in 18 decimals
+    }
+  }
+  for (; decimals < 18; ++decimals)
+    fraction *= 10;
+  const std::int64_t radius = whole >= 2 ? kRadiusUnit + 1 : whole * kRadiusUnit + fraction;
+  if (!digits || radius < 1 || radius > kRadiusUnit) return std::nullopt;
+  return radius;
+}
+
+std::string radius_text(std::int64_t radius) {
+  std::string text = std::to_string(radius / kRadiusUnit);
+  std::string fraction = std::to_string(radius % kRadiusUnit);
+  fraction.insert(0, 18 - fraction.size(), '0');
+  while (!fraction.empty() && fraction.back() == '0')
+    fraction.pop_back();
+  return fraction.empty() ? text : text + "." + fraction;
+}
+
+RggCells::RggCells(const RggShape& shape)
+    : shape_(shape),
+      split_key_(stream_key(shape.seed, kCellSplitStream)),
+      point_key_(stream_key(shape.seed, kCellPointStream)) {
+  // Cells at least as wide as the radius, rounded up to grid units, so that points two cells
+  // apart along an axis (more than a cell's width) are never joined; and no more cells than
+  // points.
+  const std::int64_t reach = (shape.radius + kRggUnit - 1) / kRggUnit;
+  grid_ = reach > 0 ? kRggUnit / reach : kRggUnit;
+  grid_ = std::max<std::int64_t>(1, std::min(grid_, integer_root(shape.points, shape.dimension)));
+  cell_count_ = 1;
+  for (int a = 0; a < shape.dimension; ++a)
+    cell_count_ *= grid_;
+  block_cells_ =
+      std::clamp<std::int64_t>(kBlockSlabs * (cell_count_ / grid_), 256, kMostBlockCells);
+  // d² < R²/10^18 in integers is d² < ⌈R²/10^18⌉.
+  const UInt128 square = static_cast<UInt128>(shape.radius) * static_cast<UInt128>(shape.radius);
+  const auto unit = static_cast<UInt128>(kRadiusUnit);
+  threshold_ = static_cast<std::uint64_t>((square + unit - 1) / unit);
+  // The nodes of the top levels, those that split a range of cells in two.
+  const int levels =
+      std::min<int>(kMemorisedLevels, std::bit_width(static_cast<std::uint64_t>(cell_count_)));
+  top_splits_.assign((std::size_t{1} << levels) - 1, 0);
+  memorise(0, 0, cell_count_, shape_.points);
+}
+
+// Cell i of G spans the grid points boundary(i) .. boundary(i + 1) - 1 along an axis; the
+// widths differ by at most one.
+std::int64_t RggCells::boundary(std::int64_t i) const {
+  return i * kRggUnit / grid_;  // i <= G <= 10^9: the product stays below 2^63
+}
+
+void RggCells::cell_axes(std::int64_t cell, std::int64_t* axes) const {
+  for (int a = shape_.dimension - 1; a >= 0; --a) {
+    axes[a] = cell % grid_;
+    cell /= grid_;
+  }
+}
+
+// The grid points of the cells before cell, in cell order: the whole slabs of the first axis
+// before it, then within its slab the whole rows before it, and so on.
+UInt128 RggCells::volume_before(std::int64_t cell) const {
+  const int d = shape_.dimension;
+  if (cell >= cell_count_) {
+    UInt128 all = 1;
+    for (int a = 0; a < d; ++a)
+      all *= static_cast<UInt128>(kRggUnit);
+    return all;
+  }
+  std::int64_t axes[3];
+  cell_axes(cell, axes);
+  UInt128 volume = 0;
+  UInt128 across = 1;  // the widths of the axes before a, of the cell's own slab, row, ...
+  for (int a = 0; a < d; ++a) {
+    UInt128 rest = 1;  // the whole extent of the axes after a
+    for (int b = a + 1; b < d; ++b)
+      rest *= static_cast<UInt128>(kRggUnit);
+    volume += across * static_cast<UInt128>(boundary(axes[a])) * rest;
+    across *= static_cast<UInt128>(boundary(axes[a] + 1) - boundary(axes[a]));
+  }
+  return volume;
+}
+
+// Of points in the cells low .. high - 1, those in the first half, low .. mid - 1: binomial
+// with the first half's share of the volume.
+std::int64_t RggCells::split(std::int64_t low, std::int64_t high, std::int64_t points,
+                             std::int64_t node) const {
+  if (node < static_cast<std::int64_t>(top_splits_.size()))
+    return top_splits_[static_cast<std::size_t>(node)];
+  const std::int64_t mid = low + (high - low) / 2;
+  const UInt128 start = volume_before(low);
+  const auto share = static_cast<double>(volume_before(mid) - start) /
+                     static_cast<double>(volume_before(high) - start);
+  WordStream words(split_key_, static_cast<std::uint64_t>(low), static_cast<std::uint64_t>(high));
+  return binomial_variate(points, share, words);
+}
+
+void RggCells::memorise(std::int64_t node, std::int64_t low, std::int64_t high,
+                        std::int64_t points) {
+  if (node >= static_cast<std::int64_t>(top_splits_.size()) || high - low <= 1) return;
+  const std::int64_t mid = low + (high - low) / 2;
+  const std::int64_t left = split(low, high, points, kDeepNode);
+  top_splits_[static_cast<std::size_t>(node)] = left;
+  memorise(2 * node + 1, low, mid, left);
+  memorise(2 * node + 2, mid, high, points - left);
+}
+
+std::int64_t RggCells::locate(Vertex v, Vertex& cell_first) const {
+  std::int64_t low = 0;
+  std::int64_t high = cell_count_;
+  std::int64_t points = shape_.points;
+  std::int64_t node = 0;
+  Vertex first = 1;
+  while (high - low > 1) {
+    const std::int64_t mid = low + (high - low) / 2;
+    const std::int64_t left = split(low, high, points, node);
+    const bool second = v >= first + left;
+    node = child(node, second);
+    if (!second) {
+      high = mid;
+      points = left;
+    } else {
+      low = mid;
+      first += left;
+      points -= left;
+    }
+  }
+  cell_first = first;
+  return low;
+}
+
+int RggCells::neighbour_cells(std::int64_t cell, std::int64_t* around) const {
+  const int d = shape_.dimension;
+  std::int64_t axes[3];
+  cell_axes(cell, axes);
+  // Along each axis the cells one step either way, wrapped on the torus, without repeats (a
+  // torus of one or two cells a side), ascending; their products in order are ascending.
+  std::int64_t reach[3][3];
+  int counts[3];
+  for (int a = 0; a < d; ++a) {
+    int count = 0;
+    for (std::int64_t step = -1; step <= 1; ++step) {
+      std::int64_t x = axes[a] + step;
+      if (x < 0 || x >= grid_) {
+        if (!shape_.periodic) continue;
+        x = (x + grid_) % grid_;
+      }
+      // Into its place among those so far, unless it is one of them.
+      int at = count;
+      while (at > 0 && reach[a][at - 1] > x)
+        --at;
+      if (at > 0 && reach[a][at - 1] == x) continue;
+      for (int k = count; k > at; --k)
+        reach[a][k] = reach[a][k - 1];
+      reach[a][at] = x;
+      ++count;
+    }
+    counts[a] = count;
+  }
+  int found = 0;
+  int pick[3] = {};
+  for (;;) {
+    std::int64_t number = 0;
+    for (int a = 0; a < d; ++a)
+      number = number * grid_ + reach[a][pick[a]];
+    around[found++] = number;
+    int a = d - 1;
+    while (a >= 0 && ++pick[a] == counts[a])
+      pick[a--] = 0;
+    if (a < 0) break;
+  }
+  return found;
+}
+
+void RggCells::walk(std::int64_t node, std::int64_t low, std::int64_t high, std::int64_t points,
+                    Vertex first, const std::int64_t* cells_begin, const std::int64_t* cells_end,
+                    RggBlock& block) const {
+  if (cells_begin == cells_end) return;
+  if (high - low > 1) {
+    const std::int64_t mid = low + (high - low) / 2;
+    const std::int64_t left = split(low, high, points, node);
+    const std::int64_t* middle = std::lower_bound(cells_begin, cells_end, mid);
+    walk(child(node, false), low, mid, left, first, cells_begin, middle, block);
+    walk(child(node, true), mid, high, points - left, first + left, middle, cells_end, block);
+    return;
+  }
+  // The cell low, of points points: each coordinate uniform over the cell's grid points.
+  const int d = shape_.dimension;
+  std::int64_t axes[3];
+  cell_axes(low, axes);
+  std::int64_t origin[3];
+  std::optional<UniformDraw> draws[3];
+  for (int a = 0; a < d; ++a) {
+    origin[a] = boundary(axes[a]);
+    draws[a].emplace(0, boundary(axes[a] + 1) - origin[a] - 1);
+  }
+  block.cells.push_back(low);
+  block.first_vertex.push_back(first);
+  for (std::int64_t j = 0; j < points; ++j) {
+    for (int a = 0; a < d; ++a) {
+      const auto counter = static_cast<std::uint64_t>(j * d + a);
+      const std::int64_t x =
+          origin[a] + (*draws[a])(point_key_, static_cast<std::uint64_t>(low), counter);
+      block.coordinates.push_back(static_cast<std::uint32_t>(x));
+    }
+  }
+  block.begin.push_back(block.coordinates.size() / static_cast<std::size_t>(d));
+}
+
+void RggCells::load(RggBlock& block) const {
+  block.cells.clear();
+  block.first_vertex.clear();
+  block.coordinates.clear();
+  block.begin.assign(1, 0);
+  const std::int64_t* wanted = block.wanted.data();
+  walk(0, 0, cell_count_, shape_.points, 1, wanted, wanted + block.wanted.size(), block);
+}
+
+// Row by row (a row: the cells that differ in the last axis alone): a stretch of the block's
+// cells on a row reaches, on each row around it, the same stretch one cell longer at each end,
+// wrapped on the torus. Those stretches, merged, are the cells wanted.
+void RggCells::load_around(std::int64_t first_cell, std::int64_t last_cell, RggBlock& block) const {
+  std::vector<std::pair<std::int64_t, std::int64_t>>& runs = block.runs;
+  runs.clear();
+  std::int64_t around[27];
+  for (std::int64_t cell = first_cell; cell <= last_cell;) {
+    const std::int64_t row = cell / grid_;
+    const std::int64_t low = cell - row * grid_ - 1;
+    const std::int64_t high = std::min(last_cell - row * grid_, grid_ - 1) + 1;
+    const int count = neighbour_cells(cell, around);
+    for (int k = 0; k < count; ++k) {
+      const std::int64_t start = around[k] / grid_ * grid_;  // the row's first cell
+      if (k > 0 && start == around[k - 1] / grid_ * grid_) continue;
+      runs.emplace_back(start + std::max<std::int64_t>(low, 0), start + std::min(high, grid_ - 1));
+      if (shape_.periodic && low < 0) runs.emplace_back(start + grid_ - 1, start + grid_ - 1);
+      if (shape_.periodic && high > grid_ - 1) runs.emplace_back(start, start);
+    }
+    cell = row * grid_ + high;  // the next row's first cell, or past last_cell
+    if (high <= grid_ - 1) break;
+  }
+  std::sort(runs.begin(), runs.end());
+  block.wanted.clear();
+  for (const auto& [from, to] : runs) {
+    std::int64_t cell = block.wanted.empty() ? from : std::max(from, block.wanted.back() + 1);
+    for (; cell <= to; ++cell)
+      block.wanted.push_back(cell);
+  }
+  load(block);
+}
+
+std::int64_t RggCells::block_end(std::int64_t first_cell, Vertex last) const {
+  Vertex last_first = 0;
+  const std::int64_t last_cell = locate(last, last_first);
+  return std::min(last_cell, first_cell + block_cells_ - 1);
+}
+
+namespace {
+
+// Whether the points p and q (kDimension coordinates each) are closer than the radius: their
+// squared distance, the shorter way round each axis on the torus, below threshold. Each gap is
+// below 10^9, so the sum of three squares stays below 2^62.
+template <int kDimension, bool kPeriodic>
+inline bool within(const std::uint32_t* p, const std::uint32_t* q, std::uint64_t threshold) {
+  std::uint64_t squared = 0;
+  for (int a = 0; a < kDimension; ++a) {
+    std::uint64_t gap = p[a] > q[a] ? p[a] - q[a] : q[a] - p[a];
+    if constexpr (kPeriodic) gap = std::min<std::uint64_t>(gap, kRggUnit - gap);
+    squared += gap * gap;
+  }
+  return squared < threshold;
+}
+
+// The place of cell among the block's cells, which hold it.
+inline std::size_t index_in(const RggBlock& block, std::int64_t cell) {
+  return static_cast<std::size_t>(std::lower_bound(block.cells.begin(), block.cells.end(), cell) -
+                                  block.cells.begin());
+}
+
+}  // namespace
+
+template <int kDimension, bool kPeriodic>
+Vertex RggCells::fill_lines_in(Vertex first, Vertex last, RggLines& lines) const {
+  constexpr int d = kDimension;
+  Vertex cell_first = 0;
+  const std::int64_t first_cell = locate(first, cell_first);
+  const std::int64_t last_cell = block_end(first_cell, last);
+  RggBlock& block = lines.block;
+  load_around(first_cell, last_cell, block);
+  lines.entries.clear();
+  lines.offsets.assign(1, 0);
+  Vertex end = first - 1;
+  std::int64_t around[27];
+  std::size_t near[27];
+  int near_count = 0;
+  for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
+    const int count = neighbour_cells(cell, around);
+    // Along a row, each cell around the next cell mostly follows the one around this cell.
+    for (int k = 0; k < count; ++k) {
+      const bool follows = count == near_count && near[k] + 1 < block.cells.size() &&
+                           block.cells[near[k] + 1] == around[k];
+      near[k] = follows ? near[k] + 1 : index_in(block, around[k]);
+    }
+    near_count = count;
+    const std::size_t own = index_in(block, cell);
+    const Vertex cell_start = block.first_vertex[own];
+    const auto cell_points = static_cast<Vertex>(block.begin[own + 1] - block.begin[own]);
+    const Vertex from = std::max(first, cell_start);
+    const Vertex to = std::min(last + 1, cell_start + cell_points);
+    for (Vertex v = from; v < to; ++v) {
+      const std::uint32_t* p =
+          &block.coordinates[d * (block.begin[own] + static_cast<std::size_t>(v - cell_start))];
+      for (int k = 0; k < count; ++k) {
+        const std::size_t at = near[k];
+        const std::uint32_t* q = &block.coordinates[d * block.begin[at]];
+        const std::uint32_t* q_end = &block.coordinates[d * block.begin[at + 1]];
+        Vertex w = block.first_vertex[at];
+        for (; q != q_end; q += d, ++w) {
+          if (within<d, kPeriodic>(p, q, threshold_) && q != p) lines.entries.push_back(w);
+        }
+      }
+      lines.offsets.push_back(lines.entries.size());
+      end = v;
+    }
+  }
+  return end;
+}
+
+Vertex RggCells::fill_lines(Vertex first, Vertex last, RggLines& lines) const {
+  if (shape_.dimension == 2) {
+    return shape_.periodic ? fill_lines_in<2, true>(first, last, lines)
+                           : fill_lines_in<2, false>(first, last, lines);
+  }
+  return shape_.periodic ? fill_lines_in<3, true>(first, last, lines)
+                         : fill_lines_in<3, false>(first, last, lines);
+}
+
+Vertex RggCells::fill_points(Vertex first, Vertex last, RggBlock& block,
+                             std::vector<std::int64_t>& coordinates) const {
+  Vertex cell_first = 0;
+  const std::int64_t first_cell = locate(first, cell_first);
+  const std::int64_t last_cell = block_end(first_cell, last);
+  block.wanted.clear();
+  for (std::int64_t cell = first_cell; cell <= last_cell; ++cell)
+    block.wanted.push_back(cell);
+  load(block);
+  const auto d = static_cast<std::size_t>(shape_.dimension);
+  // The block's points start with the first cell's first vertex.
+  const Vertex block_points = static_cast<Vertex>(block.begin.back());
+  const Vertex end = std::min(last, cell_first + block_points - 1);
+  const auto skip = static_cast<std::size_t>(first - cell_first) * d;
+  const auto count = static_cast<std::size_t>(end - first + 1) * d;
+  coordinates.assign(block.coordinates.begin() + static_cast<std::ptrdiff_t>(skip),
+                     block.coordinates.begin() + static_cast<std::ptrdiff_t>(skip + count));
+  return end;
+}
+
+// A vertex that is not held loads its cell and the cells around it, where the neighbours whose
+// positions come next lie; and when the last vertex that was not held lay within four slabs
+// (vertices in order, the weights of a file's lines), the next block of cells with theirs.
+void RggCells::position_of(Vertex v, RggPositionCache& cache, std::int64_t* coordinates) const {
+  const RggShape& shape = cache.shape;
+  bool same = shape.dimension == shape_.dimension && shape.points == shape_.points &&
+              shape.radius == shape_.radius && shape.periodic == shape_.periodic &&
+              shape.seed == shape_.seed;
+  RggBlock& block = cache.block;
+  const auto held = [&]() -> std::optional<std::size_t> {
+    if (!same || !cache.held) return std::nullopt;
+    const auto after = std::upper_bound(block.first_vertex.begin(), block.first_vertex.end(), v);
+    if (after == block.first_vertex.begin()) return std::nullopt;
+    const auto k = static_cast<std::size_t>(after - block.first_vertex.begin()) - 1;
+    if (v >= block.first_vertex[k] + static_cast<Vertex>(block.begin[k + 1] - block.begin[k]))
+      return std::nullopt;
+    return block.begin[k] + static_cast<std::size_t>(v - block.first_vertex[k]);
+  };
+  std::optional<std::size_t> at = held();
+  if (!at) {
+    Vertex cell_first = 0;
+    const std::int64_t cell = locate(v, cell_first);
+    const std::int64_t slab = cell_count_ / grid_;
+    const bool near = same && cache.last_miss >= 0 && std::abs(cell - cache.last_miss) <= 4 * slab;
+    load_around(cell, near ? std::min(cell_count_ - 1, cell + block_cells_ - 1) : cell, block);
+    cache.shape = shape_;
+    cache.held = true;
+    cache.last_miss = cell;
+    same = true;
+    at = held();
+  }
+  const auto d = static_cast<std::size_t>(shape_.dimension);
+  for (std::size_t a = 0; a < d; ++a)
+    coordinates[a] = block.coordinates[d * *at + a];
+}
+
+// Each pair once: from the lower of its two cells, or within a cell from its first point.
+template <int kDimension, bool kPeriodic>
+std::int64_t RggCells::count_pairs(std::int64_t first_cell, std::int64_t last_cell,
+                                   RggBlock& block) const {
+  constexpr int d = kDimension;
+  load_around(first_cell, last_cell, block);
+  std::int64_t pairs = 0;
+  std::int64_t around[27];
+  for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
+    const std::size_t own = index_in(block, cell);
+    const std::uint32_t* own_begin = &block.coordinates[d * block.begin[own]];
+    const std::uint32_t* own_end = &block.coordinates[d * block.begin[own + 1]];
+    const int count = neighbour_cells(cell, around);
+    for (int k = 0; k < count; ++k) {
+      if (around[k] < cell) continue;
+      const std::size_t at = index_in(block, around[k]);
+      const std::uint32_t* other_end = &block.coordinates[d * block.begin[at + 1]];
+      for (const std::uint32_t* p = own_begin; p != own_end; p += d) {
+        const std::uint32_t* q =
+            around[k] == cell ? p + d : &block.coordinates[d * block.begin[at]];
+        for (; q < other_end; q += d)
+          pairs += within<d, kPeriodic>(p, q, threshold_) ? 1 : 0;
+      }
+    }
+  }
+  return pairs;
+}
+
+std::int64_t RggCells::count_entries(int threads) const {
+  if (shape_.points < kPointsCountedAlone) threads = 1;
+  threads =
+      static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(threads, cell_count_)));
+  std::vector<std::int64_t> totals(static_cast<std::size_t>(threads), 0);
+  const auto count = [&](int part) {
+    const std::int64_t first = cell_count_ * part / threads;
+    const std::int64_t end = cell_count_ * (part + 1) / threads;
+    RggBlock block;
+    std::int64_t pairs = 0;
+    for (std::int64_t cell = first; cell < end; cell += block_cells_) {
+      const std::int64_t last = std::min(end, cell + block_cells_) - 1;
+      if (shape_.dimension == 2) {
+        pairs += shape_.periodic ? count_pairs<2, true>(cell, last, block)
+                                 : count_pairs<2, false>(cell, last, block);
+      } else {
+        pairs += shape_.periodic ? count_pairs<3, true>(cell, last, block)
+                                 : count_pairs<3, false>(cell, last, block);
+      }
+    }
+    totals[static_cast<std::size_t>(part)] = 2 * pairs;
+  };
+  std::vector<std::thread> workers;
+  for (int part = 1; part < threads; ++part)
+    workers.emplace_back(count, part);
+  count(0);
+  for (std::thread& worker : workers)
+    worker.join();
+  std::int64_t entries = 0;
+  for (const std::int64_t total : totals)
+    entries += total;
+  return entries;
+}
+
+RandomGeometricGraph::RandomGeometricGraph(const RggShape& shape,
+                                           std::optional<std::int32_t> threads)
+    : cells_(shape) {
+  const std::string name = shape.dimension == 2 ? "rgg2d" : "rgg3d";
+  if (shape.points < 1) {
+    why_not_ = name + " takes at least one point";
+    return;
+  }
+  if (shape.radius < 1 || shape.radius > kRadiusUnit) {
+    why_not_ = name + " takes a radius above 0 and at most 1, not " + radius_text(shape.radius);
+    return;
+  }
+  // The expected entries, N(N - 1) times the volume of a ball of radius R (at most 1), bound
+  // the work of counting them; a graph past kMostRggEntries is refused before it starts.
+  const double r = static_cast<double>(shape.radius) / static_cast<double>(kRadiusUnit);
+  const double ball =
+      shape.dimension == 2 ? std::numbers::pi * r * r : 4.0 / 3.0 * std::numbers::pi * r * r * r;
+  const auto n = static_cast<double>(shape.points);
+  const double expected = n * (n - 1) * std::min(1.0, ball);
+  if (expected > kMostRggEntries) {
+    why_not_ = name + " of " + std::to_string(shape.points) + " points and radius " +
+               radius_text(shape.radius) + " would list about " +
+               std::to_string(static_cast<std::int64_t>(expected)) +
+               " entries, more than famgen writes (2^40)";
+    return;
+  }
+  int counting = threads.value_or(1);
+  if (counting < 1) counting = static_cast<int>(std::thread::hardware_concurrency());
+  entries_ = cells_.count_entries(std::max(1, counting));
+}
+
+GraphFacts RandomGeometricGraph::facts() const {
+  const RggShape& shape = cells_.shape();
+  const std::string comment =
+      "% " + std::to_string(shape.dimension) +
+      "D random geometric graph: " + std::to_string(shape.points) + " points in the unit " +
+      (shape.periodic         ? "torus"
+       : shape.dimension == 2 ? "square"
+                              : "cube") +
+      ", radius " + radius_text(shape.radius) + ", seed " + std::to_string(shape.seed) + "\n";
+  GraphFacts facts = graph_facts(GraphCounts{shape.points, entries_ / 2, entries_, 0, 0}, comment,
+                                 CountsLineEnd::kNewline);
+  facts.dimension = shape.dimension;
+  facts.decimals = kRggDecimals;
+  if (shape.periodic) facts.period = kRggUnit;
+  facts.spaced = false;
+  // About one point to a drawing unit along each axis.
+  facts.drawing_scale = std::max<std::int64_t>(
+      1, std::llround(std::pow(static_cast<double>(shape.points), 1.0 / shape.dimension)));
+  return facts;
+}
+
+}  // namespace famgen
