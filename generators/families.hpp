@@ -147,7 +147,8 @@ inline bool is_rgg(GraphType type) {
 inline RggShape rgg_shape(const FamilyRequest& request) {
   RggShape shape;
   shape.dimension = request.graph_type == GRAPH_RGG3D ? 3 : 2;
-  shape.points = request.first_size;
+  // A size below 1 is refused before any graph is made; as a graph, it has no point.
+  shape.points = std::max<std::int64_t>(0, request.first_size);
   shape.radius =
       request.radius ? *request.radius : default_rgg_radius(shape.dimension, shape.points);
   shape.periodic = request.periodic.kind == PeriodicAxes::Kind::kAll;

@@ -24,6 +24,7 @@ constexpr std::int64_t kPointsCountedAlone = std::int64_t{1} << 18;
 
 // The largest g with g^d <= n.
 std::int64_t integer_root(std::int64_t n, int d) {
+  if (n < 2) return 1;
   auto g = static_cast<std::int64_t>(std::pow(static_cast<double>(n), 1.0 / d));
   const auto power = [d](std::int64_t x) {
     Int128 p = 1;
@@ -41,6 +42,8 @@ std::int64_t integer_root(std::int64_t n, int d) {
 }  // namespace
 
 std::int64_t default_rgg_radius(int dimension, std::int64_t points) {
+  // One point has no pair to join (ln 1 = 0); fewer is no graph, and has no logarithm.
+  if (points < 2) return 1;
   const auto n = static_cast<double>(points);
   const double radius = 0.55 * std::pow(std::log(n) / n, 1.0 / dimension);
   const std::int64_t nano = std::llround(radius * static_cast<double>(kRggUnit));

@@ -37,6 +37,12 @@ inline Settings parsed_arguments(const std::uint8_t* data, std::size_t size) {
 // either no graph at all or figures past 64 bits, which are refused at once, so it is small.
 inline bool small_enough(const Settings& settings, std::int64_t most_vertices,
                          std::int64_t most_edges) {
+  // A random geometric graph's counts come from counting its edges, a pass over all its
+  // points: its size (the number of points) is judged first.
+  if ((settings.graph_type == GRAPH_RGG2D || settings.graph_type == GRAPH_RGG3D) &&
+      settings.first_size > most_vertices) {
+    return false;
+  }
   const std::optional<GraphCounts> counts = family_counts(settings);
   if (!counts) return true;
   return counts->vertices <= most_vertices && counts->edges <= most_edges;
