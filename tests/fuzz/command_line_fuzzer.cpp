@@ -48,15 +48,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (outcome.status == 0 && !outcome.error.empty()) std::abort();  // failure reported as success
   if (outcome.status != 0 || settings.graph_type == GRAPH_NONE) return 0;
   // A written graph: one output per requested one, and a METIS text of one line per vertex
-  // besides its comments, after a counts line everywhere but in "completegraph" not made simple
-  // (whose count of graphs may be negative: no vertex then).
+  // besides its comments, after a counts line. "completegraph" has none unless made simple or
+  // weighted (the counts line then carries what its lines hold), and its count of graphs may
+  // be negative: no vertex then.
   if (outputs.size() != options.outputs.size()) std::abort();
   const std::optional<GraphCounts> counts = family_counts(settings);
-  if (counts && options.outputs.front().format == Format::kMetis &&
-      data_lines(outputs.front()) !=
-          static_cast<std::size_t>(std::max<std::int64_t>(counts->vertices, 0)) +
-              (settings.graph_type != GRAPH_COMPLETEGRAPH || settings.simple)) {
-    std::abort();
+  if (counts && options.outputs.front().format == Format::kMetis) {
+    const auto vertices = static_cast<std::size_t>(std::max<std::int64_t>(counts->vertices, 0));
+    const std::size_t lines = data_lines(outputs.front());
+    const bool headed = lines == vertices + 1;
+    if (!headed && !(settings.graph_type == GRAPH_COMPLETEGRAPH && lines == vertices)) {
+      std::abort();
+    }
   }
   return 0;
 }

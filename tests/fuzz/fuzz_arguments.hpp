@@ -2,6 +2,7 @@
 // program's name, parsed as main parses it; a graph past a size cap is skipped before dispatch.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -38,9 +39,11 @@ inline Settings parsed_arguments(const std::uint8_t* data, std::size_t size) {
 inline bool small_enough(const Settings& settings, std::int64_t most_vertices,
                          std::int64_t most_edges) {
   // A random geometric graph's counts come from counting its edges, a pass over all its
-  // points: its size (the number of points) is judged first.
+  // points (every pair, for a radius near 1), made again when it is written: its size, the
+  // number of points, is judged first, against a cap of its own.
+  constexpr std::int64_t kMostRandomPoints = 400;
   if ((settings.graph_type == GRAPH_RGG2D || settings.graph_type == GRAPH_RGG3D) &&
-      settings.first_size > most_vertices) {
+      settings.first_size > std::min(most_vertices, kMostRandomPoints)) {
     return false;
   }
   const std::optional<GraphCounts> counts = family_counts(settings);
