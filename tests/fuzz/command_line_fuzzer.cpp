@@ -41,7 +41,8 @@ std::size_t data_lines(const std::string& bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (static_cast<std::size_t>(std::count(data, data + size, 0)) >= kMostArguments) return 0;
   const Settings settings = fuzz::parsed_arguments(data, size);
-  if (!fuzz::small_enough(settings, kMostVertices, kMostEdges)) return 0;
+  std::optional<GraphCounts> counts;
+  if (!fuzz::small_enough(settings, kMostVertices, kMostEdges, &counts)) return 0;
   WriteOptions options = write_options(settings);
   options.progress = false;  // nothing on standard error from the fuzzer's own runs
   std::vector<std::string> outputs;
@@ -53,7 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // weighted (the counts line then carries what its lines hold), and its count of graphs may
   // be negative: no vertex then.
   if (outputs.size() != options.outputs.size()) std::abort();
-  const std::optional<GraphCounts> counts = family_counts(settings);
   if (counts && options.outputs.front().format == Format::kMetis) {
     const auto vertices = static_cast<std::size_t>(std::max<std::int64_t>(counts->vertices, 0));
     const std::size_t lines = data_lines(outputs.front());

@@ -36,8 +36,10 @@ inline Settings parsed_arguments(const std::uint8_t* data, std::size_t size) {
 
 // Whether the requested graph is at most the given figures. A request without counts is
 // either no graph at all or figures past 64 bits, which are refused at once, so it is small.
+// counts receives the graph's counts when they were worked out, for the caller to use again.
 inline bool small_enough(const Settings& settings, std::int64_t most_vertices,
-                         std::int64_t most_edges) {
+                         std::int64_t most_edges,
+                         std::optional<GraphCounts>* counts_out = nullptr) {
   // A random geometric graph's counts come from counting its edges, a pass over all its
   // points (every pair, for a radius near 1), made again when it is written: its size, the
   // number of points, is judged first, against a cap of its own.
@@ -47,6 +49,7 @@ inline bool small_enough(const Settings& settings, std::int64_t most_vertices,
     return false;
   }
   const std::optional<GraphCounts> counts = family_counts(settings);
+  if (counts_out != nullptr) *counts_out = counts;
   if (!counts) return true;
   return counts->vertices <= most_vertices && counts->edges <= most_edges;
 }
