@@ -58,9 +58,10 @@ class BlockOutput final : public ChunkOutput {
   std::unique_ptr<char[]> buffer_;
 };
 
-std::uint64_t run_single_pass(const OutputPlan& plan, const JobPlan& jobs, const FormatJob& run,
-                              ByteSink& sink) {
-  BlockOutput out(sink, block_size_for(plan, run));
+// The jobs of a run, in order, into out on the calling thread, each told the entries before it;
+// stops once sink has failed and tells it of each job done. Returns the entries listed.
+std::uint64_t format_in_order(const OutputPlan& plan, const JobPlan& jobs, const FormatJob& run,
+                              ChunkOutput& out, ByteSink& sink) {
   std::uint64_t entries_before = run.entries_before;
   for (std::uint64_t index = 0; index < jobs.job_count() && !sink.failed(); ++index) {
     FormatJob job = jobs.job(index);
@@ -68,8 +69,15 @@ std::uint64_t run_single_pass(const OutputPlan& plan, const JobPlan& jobs, const
     entries_before += plan.source().format(job, out);
     sink.job_done(job);
   }
-  out.finish();
   return entries_before - run.entries_before;
+}
+
+std::uint64_t run_single_pass(const OutputPlan& plan, const JobPlan& jobs, const FormatJob& run,
+                              ByteSink& sink) {
+  BlockOutput out(sink, block_size_for(plan, run));
+  const std::uint64_t entries = format_in_order(plan, jobs, run, out, sink);
+  out.finish();
+  return entries;
 }
 
 // Several threads take the jobs in order, each formats its job into a buffer of its own, and
@@ -266,17 +274,11 @@ std::uint64_t format_run(const OutputPlan& plan, const FormatJob& run, ThreadReq
                          MemoryRun& memory) {
   memory.clear();
   const JobPlan jobs(plan, run);
+  MemorySink sink(memory);
   if (threads) {
-    MemorySink sink(memory);
     return run_threads(plan, jobs, run, sink, thread_count_for(*threads, jobs.job_count()));
   }
-  std::uint64_t entries_before = run.entries_before;
-  for (std::uint64_t index = 0; index < jobs.job_count(); ++index) {
-    FormatJob job = jobs.job(index);
-    job.entries_before = entries_before;
-    entries_before += plan.source().format(job, memory);
-  }
-  return entries_before - run.entries_before;
+  return format_in_order(plan, jobs, run, memory, sink);
 }
 
 std::uint64_t write_run(const OutputPlan& plan, const FormatJob& run, ThreadRequest threads,
