@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 #include <optional>
 #include <thread>
@@ -37,6 +38,28 @@ std::int64_t integer_root(std::int64_t n, int d) {
   while (power(g + 1) <= n)
     ++g;
   return std::max<std::int64_t>(g, 1);
+}
+
+// The place of cell among the block's cells, which hold it.
+inline std::size_t index_in(const RggBlock& block, std::int64_t cell) {
+  return static_cast<std::size_t>(std::lower_bound(block.cells.begin(), block.cells.end(), cell) -
+                                  block.cells.begin());
+}
+
+// x, rounded to the nearest double as the conversion of a 128-bit integer rounds it; a volume of
+// the plane fits in 64 bits, whose conversion is one instruction rather than a call.
+inline double to_double(UInt128 x) {
+  if (x >> 64 == 0) return static_cast<double>(static_cast<std::uint64_t>(x));
+  return static_cast<double>(x);
+}
+
+// Cells at least as wide as the radius, rounded up to grid units, so that points two cells
+// apart along an axis (more than a cell's width) are never joined; and no more cells than
+// points.
+std::int64_t cells_along(const RggShape& shape) {
+  const std::int64_t reach = (shape.radius + kRggUnit - 1) / kRggUnit;
+  const std::int64_t grid = reach > 0 ? kRggUnit / reach : kRggUnit;
+  return std::max<std::int64_t>(1, std::min(grid, integer_root(shape.points, shape.dimension)));
 }
 
 }  // namespace
@@ -91,13 +114,11 @@ std::string radius_text(std::int64_t radius) {
 RggCells::RggCells(const RggShape& shape)
     : shape_(shape),
       split_key_(stream_key(shape.seed, kCellSplitStream)),
-      point_key_(stream_key(shape.seed, kCellPointStream)) {
-  // Cells at least as wide as the radius, rounded up to grid units, so that points two cells
-  // apart along an axis (more than a cell's width) are never joined; and no more cells than
-  // points.
-  const std::int64_t reach = (shape.radius + kRggUnit - 1) / kRggUnit;
-  grid_ = reach > 0 ? kRggUnit / reach : kRggUnit;
-  grid_ = std::max<std::int64_t>(1, std::min(grid_, integer_root(shape.points, shape.dimension)));
+      point_key_(stream_key(shape.seed, kCellPointStream)),
+      narrow_width_(kRggUnit / std::max<std::int64_t>(1, cells_along(shape))),
+      narrow_draw_(0, narrow_width_ - 1),
+      wide_draw_(0, narrow_width_) {
+  grid_ = cells_along(shape);
   cell_count_ = 1;
   for (int a = 0; a < shape.dimension; ++a)
     cell_count_ *= grid_;
@@ -107,6 +128,17 @@ RggCells::RggCells(const RggShape& shape)
   const UInt128 square = static_cast<UInt128>(shape.radius) * static_cast<UInt128>(shape.radius);
   const auto unit = static_cast<UInt128>(kRadiusUnit);
   threshold_ = static_cast<std::uint64_t>((square + unit - 1) / unit);
+  // Steps along each axis of -1, 0 and 1, the first axis's the largest: ascending.
+  inner_count_ = 1;
+  for (int a = 0; a < shape.dimension; ++a) {
+    for (int k = 0; k < inner_count_; ++k) {
+      inner_steps_[k + inner_count_] = inner_steps_[k] * grid_;
+      inner_steps_[k + 2 * inner_count_] = inner_steps_[k] * grid_ + 1;
+      inner_steps_[k] = inner_steps_[k] * grid_ - 1;
+    }
+    inner_count_ *= 3;
+  }
+  std::sort(inner_steps_, inner_steps_ + inner_count_);
   // The nodes of the top levels, those that split a range of cells in two.
   const int levels =
       std::min<int>(kMemorisedLevels, std::bit_width(static_cast<std::uint64_t>(cell_count_)));
@@ -158,9 +190,16 @@ std::int64_t RggCells::split(std::int64_t low, std::int64_t high, std::int64_t p
   if (node < static_cast<std::int64_t>(top_splits_.size()))
     return top_splits_[static_cast<std::size_t>(node)];
   const std::int64_t mid = low + (high - low) / 2;
-  const UInt128 start = volume_before(low);
-  const auto share = static_cast<double>(volume_before(mid) - start) /
-                     static_cast<double>(volume_before(high) - start);
+  return split(low, high, points, node, volume_before(low), volume_before(mid),
+               volume_before(high));
+}
+
+std::int64_t RggCells::split(std::int64_t low, std::int64_t high, std::int64_t points,
+                             std::int64_t node, const UInt128& before_low,
+                             const UInt128& before_mid, const UInt128& before_high) const {
+  if (node < static_cast<std::int64_t>(top_splits_.size()))
+    return top_splits_[static_cast<std::size_t>(node)];
+  const double share = to_double(before_mid - before_low) / to_double(before_high - before_low);
   WordStream words(split_key_, static_cast<std::uint64_t>(low), static_cast<std::uint64_t>(high));
   return binomial_variate(points, share, words);
 }
@@ -242,16 +281,46 @@ int RggCells::neighbour_cells(std::int64_t cell, std::int64_t* around) const {
   return found;
 }
 
+void RggCells::step_around(std::int64_t cell, const RggBlock& block, Around& around) const {
+  std::int64_t axes[3];
+  cell_axes(cell, axes);
+  bool inner = grid_ >= 3;
+  for (int a = 0; a < shape_.dimension; ++a)
+    inner = inner && axes[a] >= 1 && axes[a] <= grid_ - 2;
+  std::int64_t* cells = around.cells;
+  int count = inner_count_;
+  if (inner) {
+    for (int k = 0; k < count; ++k)
+      cells[k] = cell + inner_steps_[k];
+  } else {
+    count = neighbour_cells(cell, cells);
+  }
+  // Along a row, each cell around the next cell mostly follows the one around this cell.
+  const std::size_t held = block.cells.size();
+  for (int k = 0; k < count; ++k) {
+    std::size_t& place = around.places[k];
+    const bool follows =
+        count == around.count && place + 1 < held && block.cells[place + 1] == cells[k];
+    place = follows ? place + 1 : index_in(block, cells[k]);
+    if (cells[k] == cell) around.own = k;
+  }
+  around.count = count;
+}
+
 void RggCells::walk(std::int64_t node, std::int64_t low, std::int64_t high, std::int64_t points,
-                    Vertex first, const std::int64_t* cells_begin, const std::int64_t* cells_end,
-                    RggBlock& block) const {
+                    Vertex first, const UInt128& before_low, const UInt128& before_high,
+                    const std::int64_t* cells_begin, const std::int64_t* cells_end,
+                    RggPoints& into) const {
   if (cells_begin == cells_end) return;
   if (high - low > 1) {
     const std::int64_t mid = low + (high - low) / 2;
-    const std::int64_t left = split(low, high, points, node);
+    const UInt128 before_mid = volume_before(mid);
+    const std::int64_t left = split(low, high, points, node, before_low, before_mid, before_high);
     const std::int64_t* middle = std::lower_bound(cells_begin, cells_end, mid);
-    walk(child(node, false), low, mid, left, first, cells_begin, middle, block);
-    walk(child(node, true), mid, high, points - left, first + left, middle, cells_end, block);
+    walk(child(node, false), low, mid, left, first, before_low, before_mid, cells_begin, middle,
+         into);
+    walk(child(node, true), mid, high, points - left, first + left, before_mid, before_high, middle,
+         cells_end, into);
     return;
   }
   // The cell low, of points points: each coordinate uniform over the cell's grid points.
@@ -259,31 +328,61 @@ void RggCells::walk(std::int64_t node, std::int64_t low, std::int64_t high, std:
   std::int64_t axes[3];
   cell_axes(low, axes);
   std::int64_t origin[3];
-  std::optional<UniformDraw> draws[3];
+  const UniformDraw* draws[3];
   for (int a = 0; a < d; ++a) {
     origin[a] = boundary(axes[a]);
-    draws[a].emplace(0, boundary(axes[a] + 1) - origin[a] - 1);
+    draws[a] = boundary(axes[a] + 1) - origin[a] == narrow_width_ ? &narrow_draw_ : &wide_draw_;
   }
-  block.cells.push_back(low);
-  block.first_vertex.push_back(first);
+  into.cells.push_back(low);
+  into.first_vertex.push_back(first);
+  const std::size_t start = into.coordinates.size();
+  into.coordinates.resize(start + static_cast<std::size_t>(points * d));
+  std::uint32_t* coordinate = into.coordinates.data() + start;
   for (std::int64_t j = 0; j < points; ++j) {
     for (int a = 0; a < d; ++a) {
       const auto counter = static_cast<std::uint64_t>(j * d + a);
       const std::int64_t x =
           origin[a] + (*draws[a])(point_key_, static_cast<std::uint64_t>(low), counter);
-      block.coordinates.push_back(static_cast<std::uint32_t>(x));
+      *coordinate++ = static_cast<std::uint32_t>(x);
     }
   }
-  block.begin.push_back(block.coordinates.size() / static_cast<std::size_t>(d));
+  into.begin.push_back(into.coordinates.size() / static_cast<std::size_t>(d));
 }
 
 void RggCells::load(RggBlock& block) const {
-  block.cells.clear();
-  block.first_vertex.clear();
-  block.coordinates.clear();
-  block.begin.assign(1, 0);
-  const std::int64_t* wanted = block.wanted.data();
-  walk(0, 0, cell_count_, shape_.points, 1, wanted, wanted + block.wanted.size(), block);
+  // The wanted cells that the block does not hold yet, drawn.
+  block.missing.clear();
+  std::set_difference(block.wanted.begin(), block.wanted.end(), block.cells.begin(),
+                      block.cells.end(), std::back_inserter(block.missing));
+  RggPoints& drawn = block.missing.size() == block.wanted.size() ? block.next : block.drawn;
+  drawn.clear();
+  const std::int64_t* missing = block.missing.data();
+  walk(0, 0, cell_count_, shape_.points, 1, 0, volume_before(cell_count_), missing,
+       missing + block.missing.size(), drawn);
+  if (&drawn != &block.next) {
+    // The held cells and the drawn ones, merged in cell order.
+    const auto d = static_cast<std::size_t>(shape_.dimension);
+    RggPoints& next = block.next;
+    next.clear();
+    std::size_t held = 0;
+    std::size_t fresh = 0;
+    for (const std::int64_t cell : block.wanted) {
+      const bool is_fresh = fresh < drawn.cells.size() && drawn.cells[fresh] == cell;
+      const RggPoints& from = is_fresh ? drawn : block;
+      std::size_t& k = is_fresh ? fresh : held;
+      while (!is_fresh && block.cells[k] != cell)
+        ++k;
+      next.cells.push_back(cell);
+      next.first_vertex.push_back(from.first_vertex[k]);
+      next.coordinates.insert(
+          next.coordinates.end(),
+          from.coordinates.begin() + static_cast<std::ptrdiff_t>(d * from.begin[k]),
+          from.coordinates.begin() + static_cast<std::ptrdiff_t>(d * from.begin[k + 1]));
+      next.begin.push_back(next.coordinates.size() / d);
+      ++k;
+    }
+  }
+  std::swap(static_cast<RggPoints&>(block), block.next);
 }
 
 // Row by row (a row: the cells that differ in the last axis alone): a stretch of the block's
@@ -326,24 +425,73 @@ std::int64_t RggCells::block_end(std::int64_t first_cell, Vertex last) const {
 
 namespace {
 
-// Whether the points p and q (kDimension coordinates each) are closer than the radius: their
-// squared distance, the shorter way round each axis on the torus, below threshold. Each gap is
-// below 10^9, so the sum of three squares stays below 2^62.
+// A point whose neighbours are sought, held in registers: whether q is closer than the radius
+// is whether their squared distance, the shorter way round each axis on the torus, is below
+// threshold. Each gap is below 10^9, so the sum of three squares stays below 2^62.
 template <int kDimension, bool kPeriodic>
-inline bool within(const std::uint32_t* p, const std::uint32_t* q, std::uint64_t threshold) {
-  std::uint64_t squared = 0;
-  for (int a = 0; a < kDimension; ++a) {
-    std::uint64_t gap = p[a] > q[a] ? p[a] - q[a] : q[a] - p[a];
-    if constexpr (kPeriodic) gap = std::min<std::uint64_t>(gap, kRggUnit - gap);
-    squared += gap * gap;
+struct Centre {
+  std::int64_t x[kDimension];
+  explicit Centre(const std::uint32_t* p) {
+    for (int a = 0; a < kDimension; ++a)
+      x[a] = p[a];
   }
-  return squared < threshold;
-}
+  bool near(const std::uint32_t* q, std::uint64_t threshold) const {
+    std::uint64_t squared = 0;
+    for (int a = 0; a < kDimension; ++a) {
+      std::int64_t gap = x[a] - static_cast<std::int64_t>(q[a]);
+      if constexpr (kPeriodic) {
+        gap = gap < 0 ? -gap : gap;
+        gap = std::min<std::int64_t>(gap, kRggUnit - gap);
+      }
+      squared += static_cast<std::uint64_t>(gap * gap);
+    }
+    return squared < threshold;
+  }
+  // The points from q to end (d coordinates each, numbered from w) that are near, into out;
+  // returns how many. Each is written, and kept only if near: no branch to mispredict.
+  std::size_t keep_near(const std::uint32_t* q, const std::uint32_t* end, Vertex w,
+                        std::uint64_t threshold, Vertex* out) const {
+    std::size_t kept = 0;
+    for (; q != end; q += kDimension, ++w) {
+      out[kept] = w;
+      kept += near(q, threshold);
+    }
+    return kept;
+  }
+  std::int64_t count_near(const std::uint32_t* q, const std::uint32_t* end,
+                          std::uint64_t threshold) const {
+    std::int64_t found = 0;
+    for (; q < end; q += kDimension)
+      found += near(q, threshold);
+    return found;
+  }
+};
 
-// The place of cell among the block's cells, which hold it.
-inline std::size_t index_in(const RggBlock& block, std::int64_t cell) {
-  return static_cast<std::size_t>(std::lower_bound(block.cells.begin(), block.cells.end(), cell) -
-                                  block.cells.begin());
+// The points of cells that follow one another both in number and in the block, in one run:
+// consecutive vertices at consecutive places.
+struct PointRun {
+  const std::uint32_t* begin;
+  const std::uint32_t* end;
+  Vertex first;
+};
+
+// The runs of the cells around[0 .. count - 1], ascending, held at places near[0 .. count - 1]
+// of the block: along a row, the cells around a cell are consecutive, so 3^(d-1) runs at most.
+template <int kDimension>
+inline int point_runs(const RggBlock& block, const std::int64_t* around, const std::size_t* near,
+                      int count, PointRun* runs) {
+  int found = 0;
+  for (int k = 0; k < count; ++k) {
+    const std::size_t at = near[k];
+    const std::uint32_t* end = &block.coordinates[kDimension * block.begin[at + 1]];
+    if (k > 0 && around[k] == around[k - 1] + 1 && at == near[k - 1] + 1) {
+      runs[found - 1].end = end;
+    } else {
+      runs[found++] = {&block.coordinates[kDimension * block.begin[at]], end,
+                       block.first_vertex[at]};
+    }
+  }
+  return found;
 }
 
 }  // namespace
@@ -356,39 +504,46 @@ Vertex RggCells::fill_lines_in(Vertex first, Vertex last, RggLines& lines) const
   const std::int64_t last_cell = block_end(first_cell, last);
   RggBlock& block = lines.block;
   load_around(first_cell, last_cell, block);
-  lines.entries.clear();
+  // The entries are written past the end of those so far and kept only where a point is near,
+  // with no branch to mispredict: the vector holds room for every point of the cells around.
+  std::vector<Vertex>& entries = lines.entries;
+  std::size_t used = 0;
   lines.offsets.assign(1, 0);
   Vertex end = first - 1;
-  std::int64_t around[27];
-  std::size_t near[27];
-  int near_count = 0;
+  Around around;
+  PointRun runs[27];
   for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
-    const int count = neighbour_cells(cell, around);
-    // Along a row, each cell around the next cell mostly follows the one around this cell.
-    for (int k = 0; k < count; ++k) {
-      const bool follows = count == near_count && near[k] + 1 < block.cells.size() &&
-                           block.cells[near[k] + 1] == around[k];
-      near[k] = follows ? near[k] + 1 : index_in(block, around[k]);
-    }
-    near_count = count;
-    const std::size_t own = index_in(block, cell);
+    step_around(cell, block, around);
+    const int run_count = point_runs<d>(block, around.cells, around.places, around.count, runs);
+    std::size_t candidates = 0;
+    for (int r = 0; r < run_count; ++r)
+      candidates += static_cast<std::size_t>(runs[r].end - runs[r].begin) / d;
+    const std::size_t own = around.places[around.own];
     const Vertex cell_start = block.first_vertex[own];
     const auto cell_points = static_cast<Vertex>(block.begin[own + 1] - block.begin[own]);
     const Vertex from = std::max(first, cell_start);
     const Vertex to = std::min(last + 1, cell_start + cell_points);
+    if (from < to && entries.size() < used + static_cast<std::size_t>(to - from) * candidates)
+      entries.resize(
+          std::max(2 * entries.size(), used + static_cast<std::size_t>(to - from) * candidates));
+    const std::uint64_t threshold = threshold_;
     for (Vertex v = from; v < to; ++v) {
       const std::uint32_t* p =
           &block.coordinates[d * (block.begin[own] + static_cast<std::size_t>(v - cell_start))];
-      for (int k = 0; k < count; ++k) {
-        const std::size_t at = near[k];
-        const std::uint32_t* q = &block.coordinates[d * block.begin[at]];
-        const std::uint32_t* q_end = &block.coordinates[d * block.begin[at + 1]];
-        Vertex w = block.first_vertex[at];
-        for (; q != q_end; q += d, ++w) {
-          if (within<d, kPeriodic>(p, q, threshold_) && q != p) lines.entries.push_back(w);
+      const Centre<d, kPeriodic> centre(p);
+      Vertex* out = entries.data() + used;
+      std::size_t kept = 0;
+      for (int r = 0; r < run_count; ++r) {
+        const PointRun& run = runs[r];
+        if (p >= run.begin && p < run.end) {  // the point's own run: all but the point
+          kept += centre.keep_near(run.begin, p, run.first, threshold, out + kept);
+          kept += centre.keep_near(p + d, run.end, v + 1, threshold, out + kept);
+        } else {
+          kept += centre.keep_near(run.begin, run.end, run.first, threshold, out + kept);
         }
       }
-      lines.offsets.push_back(lines.entries.size());
+      used += kept;
+      lines.offsets.push_back(used);
       end = v;
     }
   }
@@ -467,22 +622,27 @@ std::int64_t RggCells::count_pairs(std::int64_t first_cell, std::int64_t last_ce
   constexpr int d = kDimension;
   load_around(first_cell, last_cell, block);
   std::int64_t pairs = 0;
-  std::int64_t around[27];
+  Around around;
+  std::int64_t later[27];
+  std::size_t near[27];
+  PointRun runs[27];
   for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
-    const std::size_t own = index_in(block, cell);
-    const std::uint32_t* own_begin = &block.coordinates[d * block.begin[own]];
-    const std::uint32_t* own_end = &block.coordinates[d * block.begin[own + 1]];
-    const int count = neighbour_cells(cell, around);
+    step_around(cell, block, around);
+    // The cells around from this one on; this one first.
+    const int count = around.count - around.own;
     for (int k = 0; k < count; ++k) {
-      if (around[k] < cell) continue;
-      const std::size_t at = index_in(block, around[k]);
-      const std::uint32_t* other_end = &block.coordinates[d * block.begin[at + 1]];
-      for (const std::uint32_t* p = own_begin; p != own_end; p += d) {
-        const std::uint32_t* q =
-            around[k] == cell ? p + d : &block.coordinates[d * block.begin[at]];
-        for (; q < other_end; q += d)
-          pairs += within<d, kPeriodic>(p, q, threshold_) ? 1 : 0;
-      }
+      later[k] = around.cells[around.own + k];
+      near[k] = around.places[around.own + k];
+    }
+    const int run_count = point_runs<d>(block, later, near, count, runs);
+    const std::uint64_t threshold = threshold_;
+    const std::uint32_t* own_end = &block.coordinates[d * block.begin[near[0] + 1]];
+    for (const std::uint32_t* p = runs[0].begin; p != own_end; p += d) {
+      const Centre<d, kPeriodic> centre(p);
+      std::int64_t found = centre.count_near(p + d, runs[0].end, threshold);
+      for (int r = 1; r < run_count; ++r)
+        found += centre.count_near(runs[r].begin, runs[r].end, threshold);
+      pairs += found;
     }
   }
   return pairs;
@@ -520,6 +680,19 @@ std::int64_t RggCells::count_entries(int threads) const {
   for (const std::int64_t total : totals)
     entries += total;
   return entries;
+}
+
+std::unique_ptr<RggLines> RggLinesPool::borrow() {
+  const std::lock_guard lock(mutex_);
+  if (free_.empty()) return std::make_unique<RggLines>();
+  std::unique_ptr<RggLines> lines = std::move(free_.back());
+  free_.pop_back();
+  return lines;
+}
+
+void RggLinesPool::give_back(std::unique_ptr<RggLines> lines) {
+  const std::lock_guard lock(mutex_);
+  free_.push_back(std::move(lines));
 }
 
 RandomGeometricGraph::RandomGeometricGraph(const RggShape& shape,

@@ -21,6 +21,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -40,16 +42,30 @@ inline constexpr std::uint64_t kCellPointStream = 0x7267672d706f696e;  // "rgg-p
 // 8 TB of text, and hours of counting.
 inline constexpr double kMostRggEntries = 0x1p40;
 
-// The cells a block of lines or points reads and their points: cells ascending, the points of
-// cells[k] numbered from first_vertex[k], their coordinates at coordinates[d·begin[k]] ..
-// coordinates[d·begin[k + 1]]. Kept from block to block, so that its memory is reused.
-struct RggBlock {
+// Some cells and their points: cells ascending, the points of cells[k] numbered from
+// first_vertex[k], their coordinates at coordinates[d·begin[k]] .. coordinates[d·begin[k + 1]].
+struct RggPoints {
   std::vector<std::int64_t> cells;
   std::vector<Vertex> first_vertex;
   std::vector<std::size_t> begin;
   std::vector<std::uint32_t> coordinates;  // below 10^9 < 2^32
-  std::vector<std::int64_t> wanted;        // the cells asked for, before they are loaded
+  void clear() {
+    cells.clear();
+    first_vertex.clear();
+    begin.assign(1, 0);
+    coordinates.clear();
+  }
+};
+
+// The cells a block of lines or points reads, and their points. Kept from block to block, so
+// that its memory is reused and the cells it holds that the next block reads again (the rows
+// that two blocks of lines share) are not drawn twice.
+struct RggBlock : RggPoints {
+  std::vector<std::int64_t> wanted;  // the cells asked for, before they are loaded
   std::vector<std::pair<std::int64_t, std::int64_t>> runs;  // stretches of wanted cells
+  std::vector<std::int64_t> missing;                        // the wanted cells not held
+  RggPoints drawn;                                          // their points
+  RggPoints next;  // the wanted cells' points, being gathered
 };
 
 // The points of some cells, kept for the positions asked for one vertex at a time (the
@@ -62,7 +78,8 @@ struct RggPositionCache {
 };
 
 // The lines of a block of consecutive vertices: the entries of line k at
-// entries[offsets[k]] .. entries[offsets[k + 1]], ascending.
+// entries[offsets[k]] .. entries[offsets[k + 1]], ascending (what lies past offsets.back() is
+// room, kept from block to block).
 struct RggLines {
   std::vector<Vertex> entries;
   std::vector<std::size_t> offsets;
@@ -101,6 +118,10 @@ class RggCells {
   // half.
   std::int64_t split(std::int64_t low, std::int64_t high, std::int64_t points,
                      std::int64_t node) const;
+  // The same, given the volumes before low, mid and high.
+  std::int64_t split(std::int64_t low, std::int64_t high, std::int64_t points, std::int64_t node,
+                     const UInt128& before_low, const UInt128& before_mid,
+                     const UInt128& before_high) const;
   std::int64_t child(std::int64_t node, bool second) const {
     return node < static_cast<std::int64_t>(top_splits_.size()) ? 2 * node + 1 + second : kDeepNode;
   }
@@ -109,12 +130,21 @@ class RggCells {
   std::int64_t locate(Vertex v, Vertex& cell_first) const;
   // The cells around cell, its own included, ascending; returns how many (at most 27).
   int neighbour_cells(std::int64_t cell, std::int64_t* around) const;
-  // The counts and points of the cells block.wanted (ascending, distinct), in one walk of the
-  // tree.
+  // The cells around cell and their places in block, which holds them; cells taken in
+  // ascending order, each after the one before, find their places from the last ones.
+  struct Around {
+    std::int64_t cells[27];
+    std::size_t places[27];
+    int count = 0;
+    int own = 0;  // cells[own] is the cell itself
+  };
+  void step_around(std::int64_t cell, const RggBlock& block, Around& around) const;
+  // The counts and points of the cells block.wanted (ascending, distinct): those it holds
+  // already kept, the others drawn in one walk of the tree.
   void load(RggBlock& block) const;
   void walk(std::int64_t node, std::int64_t low, std::int64_t high, std::int64_t points,
-            Vertex first, const std::int64_t* cells_begin, const std::int64_t* cells_end,
-            RggBlock& block) const;
+            Vertex first, const UInt128& before_low, const UInt128& before_high,
+            const std::int64_t* cells_begin, const std::int64_t* cells_end, RggPoints& into) const;
   // The cells first_cell .. last_cell and those around them, loaded.
   void load_around(std::int64_t first_cell, std::int64_t last_cell, RggBlock& block) const;
   // The last cell of the block that starts with first_cell and ends at the cell of last.
@@ -129,13 +159,34 @@ class RggCells {
   std::int64_t grid_ = 1;         // G, cells along an axis
   std::int64_t cell_count_ = 1;   // G^d
   std::int64_t block_cells_ = 1;  // cells a block covers at most
-  std::uint64_t threshold_ = 0;   // joined when the squared distance, in grid units, is below
+  // The cells around a cell away from every side, as steps from its number, ascending.
+  std::int64_t inner_steps_[27] = {};
+  int inner_count_ = 0;
+  std::uint64_t threshold_ = 0;  // joined when the squared distance, in grid units, is below
   std::uint64_t split_key_ = 0;
   // The splits of the tree's top levels, worked out once: every walk from the root passes them.
   static constexpr std::int64_t kDeepNode = INT64_MAX;
   static constexpr int kMemorisedLevels = 14;
   std::vector<std::int64_t> top_splits_;
   std::uint64_t point_key_ = 0;
+  // A cell's width along an axis is narrow_width_ or one more: a coordinate within it is drawn
+  // by one of these two.
+  std::int64_t narrow_width_ = 1;
+  UniformDraw narrow_draw_;
+  UniformDraw wide_draw_;
+};
+
+// Blocks of lines kept from one call to the next, lent to one caller at a time: the next job
+// of lines mostly reads rows of cells that the last one read, whichever thread writes it. The
+// last one given back is lent first.
+class RggLinesPool {
+ public:
+  std::unique_ptr<RggLines> borrow();
+  void give_back(std::unique_ptr<RggLines> lines);
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<RggLines>> free_;
 };
 
 class RandomGeometricGraph {
@@ -178,7 +229,12 @@ class RandomGeometricGraph {
   // A block of cells' lines at a time, worked out out of line (rgg.cpp) and handed over here.
   template <class Sink>
   void write_lines(Vertex first, Vertex last, Sink& sink) const {
-    RggLines lines;
+    struct Borrowed {
+      RggLinesPool& pool;
+      std::unique_ptr<RggLines> lines = pool.borrow();
+      ~Borrowed() { pool.give_back(std::move(lines)); }
+    } borrowed{*pool_};
+    RggLines& lines = *borrowed.lines;
     for (Vertex v = first; v <= last;) {
       const Vertex end = cells_.fill_lines(v, last, lines);
       const Vertex* entries = lines.entries.data();
@@ -198,6 +254,7 @@ class RandomGeometricGraph {
 
  private:
   RggCells cells_;
+  std::shared_ptr<RggLinesPool> pool_ = std::make_shared<RggLinesPool>();
   std::string why_not_;
   std::int64_t entries_ = 0;
 };
