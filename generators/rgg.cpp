@@ -20,6 +20,9 @@ namespace {
 constexpr std::int64_t kMostBlockCells = std::int64_t{1} << 18;
 constexpr std::int64_t kBlockSlabs = 4;
 
+// Stretches of lines at least this long read whole rows of cells (RggRows).
+constexpr Vertex kLinesByRows = 256;
+
 // Graphs below this many points are counted on one thread: a thread costs more than they do.
 constexpr std::int64_t kPointsCountedAlone = std::int64_t{1} << 18;
 
@@ -238,6 +241,27 @@ std::int64_t RggCells::locate(Vertex v, Vertex& cell_first) const {
   return low;
 }
 
+int RggCells::steps_along(std::int64_t x, std::int64_t* reach) const {
+  int count = 0;
+  for (std::int64_t step = -1; step <= 1; ++step) {
+    std::int64_t y = x + step;
+    if (y < 0 || y >= grid_) {
+      if (!shape_.periodic) continue;
+      y = (y + grid_) % grid_;
+    }
+    // Into its place among those so far, unless it is one of them.
+    int at = count;
+    while (at > 0 && reach[at - 1] > y)
+      --at;
+    if (at > 0 && reach[at - 1] == y) continue;
+    for (int k = count; k > at; --k)
+      reach[k] = reach[k - 1];
+    reach[at] = y;
+    ++count;
+  }
+  return count;
+}
+
 int RggCells::neighbour_cells(std::int64_t cell, std::int64_t* around) const {
   const int d = shape_.dimension;
   std::int64_t axes[3];
@@ -246,26 +270,8 @@ int RggCells::neighbour_cells(std::int64_t cell, std::int64_t* around) const {
   // torus of one or two cells a side), ascending; their products in order are ascending.
   std::int64_t reach[3][3];
   int counts[3];
-  for (int a = 0; a < d; ++a) {
-    int count = 0;
-    for (std::int64_t step = -1; step <= 1; ++step) {
-      std::int64_t x = axes[a] + step;
-      if (x < 0 || x >= grid_) {
-        if (!shape_.periodic) continue;
-        x = (x + grid_) % grid_;
-      }
-      // Into its place among those so far, unless it is one of them.
-      int at = count;
-      while (at > 0 && reach[a][at - 1] > x)
-        --at;
-      if (at > 0 && reach[a][at - 1] == x) continue;
-      for (int k = count; k > at; --k)
-        reach[a][k] = reach[a][k - 1];
-      reach[a][at] = x;
-      ++count;
-    }
-    counts[a] = count;
-  }
+  for (int a = 0; a < d; ++a)
+    counts[a] = steps_along(axes[a], reach[a]);
   int found = 0;
   int pick[3] = {};
   for (;;) {
@@ -417,6 +423,25 @@ void RggCells::load_around(std::int64_t first_cell, std::int64_t last_cell, RggB
   load(block);
 }
 
+void RggCells::load_row(std::int64_t row, RggPoints& into) const {
+  std::vector<std::int64_t> cells(static_cast<std::size_t>(grid_));
+  for (std::int64_t j = 0; j < grid_; ++j)
+    cells[static_cast<std::size_t>(j)] = row * grid_ + j;
+  into.clear();
+  walk(0, 0, cell_count_, shape_.points, 1, 0, volume_before(cell_count_), cells.data(),
+       cells.data() + cells.size(), into);
+}
+
+std::size_t RggCells::rows_kept() const {
+  // The rows of three slabs, where the rows that the next slab's jobs read again lie; and
+  // about 2^18 points more, for the rows that the jobs of the threads share now.
+  const std::int64_t rows_per_slab = cell_count_ / grid_ / grid_;
+  const std::int64_t points_per_row =
+      std::max<std::int64_t>(1, shape_.points / (cell_count_ / grid_));
+  return static_cast<std::size_t>(
+      3 * rows_per_slab + std::max<std::int64_t>(16, (std::int64_t{1} << 18) / points_per_row));
+}
+
 std::int64_t RggCells::block_end(std::int64_t first_cell, Vertex last) const {
   Vertex last_first = 0;
   const std::int64_t last_cell = locate(last, last_first);
@@ -550,13 +575,139 @@ Vertex RggCells::fill_lines_in(Vertex first, Vertex last, RggLines& lines) const
   return end;
 }
 
-Vertex RggCells::fill_lines(Vertex first, Vertex last, RggLines& lines) const {
-  if (shape_.dimension == 2) {
-    return shape_.periodic ? fill_lines_in<2, true>(first, last, lines)
-                           : fill_lines_in<2, false>(first, last, lines);
+template <int kDimension, bool kPeriodic>
+Vertex RggCells::fill_rows_in(Vertex first, Vertex last, RggLines& lines, RggRows& rows) const {
+  constexpr int d = kDimension;
+  Vertex cell_first = 0;
+  const std::int64_t first_cell = locate(first, cell_first);
+  const std::int64_t last_cell = block_end(first_cell, last);
+  std::vector<Vertex>& entries = lines.entries;
+  std::size_t used = 0;
+  lines.offsets.assign(1, 0);
+  Vertex end = first - 1;
+  // The rows around the cell's row, ascending, and which of them is its own.
+  std::shared_ptr<const RggPoints> near_rows[9];
+  int row_count = 0;
+  int own_row = 0;
+  std::int64_t current_row = -1;
+  PointRun runs[18];
+  const std::uint64_t threshold = threshold_;
+  for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
+    const std::int64_t row = cell / grid_;
+    const std::int64_t j = cell - row * grid_;
+    if (row != current_row) {
+      std::int64_t around[27];
+      const int count = neighbour_cells(row * grid_, around);
+      row_count = 0;
+      std::int64_t previous = -1;
+      for (int k = 0; k < count; ++k) {
+        const std::int64_t near_row = around[k] / grid_;
+        if (near_row == previous) continue;
+        previous = near_row;
+        if (near_row == row) own_row = row_count;
+        near_rows[row_count++] = rows.row(near_row, *this);
+      }
+      current_row = row;
+    }
+    std::int64_t along[3];
+    const int along_count = steps_along(j, along);
+    int run_count = 0;
+    std::size_t candidates = 0;
+    for (int r = 0; r < row_count; ++r) {
+      const RggPoints& points = *near_rows[r];
+      const std::uint32_t* coordinates = points.coordinates.data();
+      for (int k = 0; k < along_count; ++k) {
+        const auto c = static_cast<std::size_t>(along[k]);
+        const std::uint32_t* run_end = coordinates + d * points.begin[c + 1];
+        if (k > 0 && along[k] == along[k - 1] + 1) {
+          runs[run_count - 1].end = run_end;
+        } else {
+          runs[run_count++] = {coordinates + d * points.begin[c], run_end, points.first_vertex[c]};
+        }
+      }
+      const auto first_c = static_cast<std::size_t>(along[0]);
+      const auto last_c = static_cast<std::size_t>(along[along_count - 1]);
+      candidates += points.begin[last_c + 1] - points.begin[first_c];
+    }
+    const RggPoints& mine = *near_rows[own_row];
+    const auto own = static_cast<std::size_t>(j);
+    const Vertex cell_start = mine.first_vertex[own];
+    const auto cell_points = static_cast<Vertex>(mine.begin[own + 1] - mine.begin[own]);
+    const Vertex from = std::max(first, cell_start);
+    const Vertex to = std::min(last + 1, cell_start + cell_points);
+    if (from < to && entries.size() < used + static_cast<std::size_t>(to - from) * candidates)
+      entries.resize(
+          std::max(2 * entries.size(), used + static_cast<std::size_t>(to - from) * candidates));
+    for (Vertex v = from; v < to; ++v) {
+      const std::uint32_t* p = mine.coordinates.data() +
+                               d * (mine.begin[own] + static_cast<std::size_t>(v - cell_start));
+      const Centre<d, kPeriodic> centre(p);
+      Vertex* out = entries.data() + used;
+      std::size_t kept = 0;
+      for (int r = 0; r < run_count; ++r) {
+        const PointRun& run = runs[r];
+        if (p >= run.begin && p < run.end) {  // the point's own run: all but the point
+          kept += centre.keep_near(run.begin, p, run.first, threshold, out + kept);
+          kept += centre.keep_near(p + d, run.end, v + 1, threshold, out + kept);
+        } else {
+          kept += centre.keep_near(run.begin, run.end, run.first, threshold, out + kept);
+        }
+      }
+      used += kept;
+      lines.offsets.push_back(used);
+      end = v;
+    }
   }
-  return shape_.periodic ? fill_lines_in<3, true>(first, last, lines)
-                         : fill_lines_in<3, false>(first, last, lines);
+  return end;
+}
+
+Vertex RggCells::fill_lines(Vertex first, Vertex last, RggLines& lines, RggRows& rows) const {
+  // A short stretch (a relabelled file's single lines) reads only the cells around its own;
+  // a longer one whole rows, which the stretches after it read again.
+  if (last - first < kLinesByRows) {
+    if (shape_.dimension == 2) {
+      return shape_.periodic ? fill_lines_in<2, true>(first, last, lines)
+                             : fill_lines_in<2, false>(first, last, lines);
+    }
+    return shape_.periodic ? fill_lines_in<3, true>(first, last, lines)
+                           : fill_lines_in<3, false>(first, last, lines);
+  }
+  if (shape_.dimension == 2) {
+    return shape_.periodic ? fill_rows_in<2, true>(first, last, lines, rows)
+                           : fill_rows_in<2, false>(first, last, lines, rows);
+  }
+  return shape_.periodic ? fill_rows_in<3, true>(first, last, lines, rows)
+                         : fill_rows_in<3, false>(first, last, lines, rows);
+}
+
+std::shared_ptr<const RggPoints> RggRows::row(std::int64_t index, const RggCells& cells) {
+  {
+    const std::lock_guard lock(mutex_);
+    const auto found = held_.find(index);
+    if (found != held_.end()) {
+      found->second.used = ++clock_;
+      return found->second.points;
+    }
+  }
+  auto fresh = std::make_shared<RggPoints>();
+  cells.load_row(index, *fresh);
+  const std::lock_guard lock(mutex_);
+  const auto [place, added] = held_.try_emplace(index, Held{fresh, ++clock_});
+  if (!added) {  // drawn meanwhile by another thread
+    place->second.used = clock_;
+    return place->second.points;
+  }
+  if (held_.size() > most_rows_) {
+    // The quarter used longest ago let go at once, so that a row drawn costs no scan.
+    std::vector<std::uint64_t> uses;
+    uses.reserve(held_.size());
+    for (const auto& [_, held] : held_)
+      uses.push_back(held.used);
+    const auto cut = uses.begin() + static_cast<std::ptrdiff_t>(held_.size() / 4);
+    std::nth_element(uses.begin(), cut, uses.end());
+    std::erase_if(held_, [oldest = *cut](const auto& entry) { return entry.second.used < oldest; });
+  }
+  return fresh;
 }
 
 Vertex RggCells::fill_points(Vertex first, Vertex last, RggBlock& block,
@@ -615,34 +766,59 @@ void RggCells::position_of(Vertex v, RggPositionCache& cache, std::int64_t* coor
     coordinates[a] = block.coordinates[d * *at + a];
 }
 
-// Each pair once: from the lower of its two cells, or within a cell from its first point.
+// Each pair once: from the lower of its two cells, or within a cell from its first point. A
+// cell's pairs with the cells after it lie in its own row, from it on, and in the rows after
+// its own among those around it.
 template <int kDimension, bool kPeriodic>
-std::int64_t RggCells::count_pairs(std::int64_t first_cell, std::int64_t last_cell,
-                                   RggBlock& block) const {
+std::int64_t RggCells::count_rows(std::int64_t first_row, std::int64_t end_row,
+                                  RggRows& rows) const {
   constexpr int d = kDimension;
-  load_around(first_cell, last_cell, block);
+  const std::uint64_t threshold = threshold_;
   std::int64_t pairs = 0;
-  Around around;
-  std::int64_t later[27];
-  std::size_t near[27];
-  PointRun runs[27];
-  for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
-    step_around(cell, block, around);
-    // The cells around from this one on; this one first.
-    const int count = around.count - around.own;
+  for (std::int64_t row = first_row; row < end_row; ++row) {
+    // The rows around from this one on, this one first.
+    std::shared_ptr<const RggPoints> later[9];
+    int row_count = 0;
+    std::int64_t around[27];
+    const int count = neighbour_cells(row * grid_, around);
+    std::int64_t previous = -1;
     for (int k = 0; k < count; ++k) {
-      later[k] = around.cells[around.own + k];
-      near[k] = around.places[around.own + k];
+      const std::int64_t near_row = around[k] / grid_;
+      if (near_row == previous || near_row < row) continue;
+      previous = near_row;
+      later[row_count++] = rows.row(near_row, *this);
     }
-    const int run_count = point_runs<d>(block, later, near, count, runs);
-    const std::uint64_t threshold = threshold_;
-    const std::uint32_t* own_end = &block.coordinates[d * block.begin[near[0] + 1]];
-    for (const std::uint32_t* p = runs[0].begin; p != own_end; p += d) {
-      const Centre<d, kPeriodic> centre(p);
-      std::int64_t found = centre.count_near(p + d, runs[0].end, threshold);
-      for (int r = 1; r < run_count; ++r)
-        found += centre.count_near(runs[r].begin, runs[r].end, threshold);
-      pairs += found;
+    const RggPoints& mine = *later[0];
+    const std::uint32_t* own_coordinates = mine.coordinates.data();
+    PointRun runs[18];
+    for (std::int64_t j = 0; j < grid_; ++j) {
+      std::int64_t along[3];
+      const int along_count = steps_along(j, along);
+      int run_count = 0;
+      for (int r = 0; r < row_count; ++r) {
+        const RggPoints& points = *later[r];
+        const std::uint32_t* coordinates = points.coordinates.data();
+        for (int k = 0; k < along_count; ++k) {
+          if (r == 0 && along[k] < j) continue;
+          const auto c = static_cast<std::size_t>(along[k]);
+          const std::uint32_t* run_end = coordinates + d * points.begin[c + 1];
+          if (k > 0 && along[k] == along[k - 1] + 1 && (r > 0 || along[k - 1] >= j)) {
+            runs[run_count - 1].end = run_end;
+          } else {
+            runs[run_count++] = {coordinates + d * points.begin[c], run_end, 0};
+          }
+        }
+      }
+      // runs[0] starts with the cell's own points.
+      const auto own = static_cast<std::size_t>(j);
+      const std::uint32_t* own_end = own_coordinates + d * mine.begin[own + 1];
+      for (const std::uint32_t* p = own_coordinates + d * mine.begin[own]; p != own_end; p += d) {
+        const Centre<d, kPeriodic> centre(p);
+        std::int64_t found = centre.count_near(p + d, runs[0].end, threshold);
+        for (int r = 1; r < run_count; ++r)
+          found += centre.count_near(runs[r].begin, runs[r].end, threshold);
+        pairs += found;
+      }
     }
   }
   return pairs;
@@ -650,23 +826,23 @@ std::int64_t RggCells::count_pairs(std::int64_t first_cell, std::int64_t last_ce
 
 std::int64_t RggCells::count_entries(int threads) const {
   if (shape_.points < kPointsCountedAlone) threads = 1;
-  threads =
-      static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(threads, cell_count_)));
+  threads = static_cast<int>(
+      std::max<std::int64_t>(1, std::min<std::int64_t>(threads, cell_count_ / grid_)));
   std::vector<std::int64_t> totals(static_cast<std::size_t>(threads), 0);
+  // Each thread counts from the rows of its part of the cells, drawn once or nearly: a row
+  // is read again by the rows of the next slab.
+  const std::int64_t row_total = cell_count_ / grid_;
   const auto count = [&](int part) {
-    const std::int64_t first = cell_count_ * part / threads;
-    const std::int64_t end = cell_count_ * (part + 1) / threads;
-    RggBlock block;
+    const std::int64_t first = row_total * part / threads;
+    const std::int64_t end = row_total * (part + 1) / threads;
+    RggRows rows(rows_kept());
     std::int64_t pairs = 0;
-    for (std::int64_t cell = first; cell < end; cell += block_cells_) {
-      const std::int64_t last = std::min(end, cell + block_cells_) - 1;
-      if (shape_.dimension == 2) {
-        pairs += shape_.periodic ? count_pairs<2, true>(cell, last, block)
-                                 : count_pairs<2, false>(cell, last, block);
-      } else {
-        pairs += shape_.periodic ? count_pairs<3, true>(cell, last, block)
-                                 : count_pairs<3, false>(cell, last, block);
-      }
+    if (shape_.dimension == 2) {
+      pairs = shape_.periodic ? count_rows<2, true>(first, end, rows)
+                              : count_rows<2, false>(first, end, rows);
+    } else {
+      pairs = shape_.periodic ? count_rows<3, true>(first, end, rows)
+                              : count_rows<3, false>(first, end, rows);
     }
     totals[static_cast<std::size_t>(part)] = 2 * pairs;
   };
@@ -697,7 +873,7 @@ void RggLinesPool::give_back(std::unique_ptr<RggLines> lines) {
 
 RandomGeometricGraph::RandomGeometricGraph(const RggShape& shape,
                                            std::optional<std::int32_t> threads)
-    : cells_(shape) {
+    : cells_(shape), rows_(std::make_shared<RggRows>(cells_.rows_kept())) {
   const std::string name = shape.dimension == 2 ? "rgg2d" : "rgg3d";
   if (shape.points < 1) {
     why_not_ = name + " takes at least one point";

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -86,6 +87,28 @@ struct RggLines {
   RggBlock block;
 };
 
+class RggCells;
+
+// Whole rows of cells (the cells that differ in the last axis alone) and their points, shared
+// by the threads that write one graph's lines: the rows around a stretch of lines are mostly
+// those around the stretches before it, drawn once. Past most_rows, the row used longest ago
+// is let go.
+class RggRows {
+ public:
+  explicit RggRows(std::size_t most_rows) : most_rows_(most_rows) {}
+  std::shared_ptr<const RggPoints> row(std::int64_t index, const RggCells& cells);
+
+ private:
+  struct Held {
+    std::shared_ptr<const RggPoints> points;
+    std::uint64_t used;
+  };
+  std::mutex mutex_;
+  std::map<std::int64_t, Held> held_;
+  std::uint64_t clock_ = 0;
+  std::size_t most_rows_;
+};
+
 // The cells, their counts and their points: everything the lines and positions read.
 class RggCells {
  public:
@@ -96,7 +119,12 @@ class RggCells {
 
   // The lines of the vertices from first up to the end of a block of cells or last, whichever
   // comes first, into lines; returns the last vertex whose line it holds (first at least).
-  Vertex fill_lines(Vertex first, Vertex last, RggLines& lines) const;
+  Vertex fill_lines(Vertex first, Vertex last, RggLines& lines, RggRows& rows) const;
+
+  // The cells of row row (cell numbers row·G .. row·G + G - 1) and their points, into into.
+  void load_row(std::int64_t row, RggPoints& into) const;
+  // How many rows an RggRows of this graph keeps.
+  std::size_t rows_kept() const;
 
   // The points of the vertices from first up to the end of a block of cells or last, whichever
   // comes first: d coordinates each, one vertex after the other; returns the last vertex.
@@ -130,6 +158,9 @@ class RggCells {
   std::int64_t locate(Vertex v, Vertex& cell_first) const;
   // The cells around cell, its own included, ascending; returns how many (at most 27).
   int neighbour_cells(std::int64_t cell, std::int64_t* around) const;
+  // The positions one step either way of x along an axis, and x, as neighbour_cells takes
+  // them; returns how many (at most 3).
+  int steps_along(std::int64_t x, std::int64_t* reach) const;
   // The cells around cell and their places in block, which holds them; cells taken in
   // ascending order, each after the one before, find their places from the last ones.
   struct Around {
@@ -151,9 +182,11 @@ class RggCells {
   std::int64_t block_end(std::int64_t first_cell, Vertex last) const;
   template <int kDimension, bool kPeriodic>
   Vertex fill_lines_in(Vertex first, Vertex last, RggLines& lines) const;
-  // The pairs of points within the radius, one of them in the cells first_cell .. last_cell.
   template <int kDimension, bool kPeriodic>
-  std::int64_t count_pairs(std::int64_t first_cell, std::int64_t last_cell, RggBlock& block) const;
+  Vertex fill_rows_in(Vertex first, Vertex last, RggLines& lines, RggRows& rows) const;
+  // The pairs of points within the radius, one of them in the rows first_row .. end_row - 1.
+  template <int kDimension, bool kPeriodic>
+  std::int64_t count_rows(std::int64_t first_row, std::int64_t end_row, RggRows& rows) const;
 
   RggShape shape_;
   std::int64_t grid_ = 1;         // G, cells along an axis
@@ -236,7 +269,7 @@ class RandomGeometricGraph {
     } borrowed{*pool_};
     RggLines& lines = *borrowed.lines;
     for (Vertex v = first; v <= last;) {
-      const Vertex end = cells_.fill_lines(v, last, lines);
+      const Vertex end = cells_.fill_lines(v, last, lines, *rows_);
       const Vertex* entries = lines.entries.data();
       for (std::size_t k = 0; v <= end; ++k, ++v) {
         const auto count = static_cast<std::int64_t>(lines.offsets[k + 1] - lines.offsets[k]);
@@ -255,6 +288,7 @@ class RandomGeometricGraph {
  private:
   RggCells cells_;
   std::shared_ptr<RggLinesPool> pool_ = std::make_shared<RggLinesPool>();
+  std::shared_ptr<RggRows> rows_;
   std::string why_not_;
   std::int64_t entries_ = 0;
 };
