@@ -423,13 +423,26 @@ void RggCells::load_around(std::int64_t first_cell, std::int64_t last_cell, RggB
   load(block);
 }
 
-void RggCells::load_row(std::int64_t row, RggPoints& into) const {
+void RggCells::load_row(std::int64_t row, RggRow& into) const {
   std::vector<std::int64_t> cells(static_cast<std::size_t>(grid_));
   for (std::int64_t j = 0; j < grid_; ++j)
     cells[static_cast<std::size_t>(j)] = row * grid_ + j;
-  into.clear();
+  RggPoints points;
+  points.clear();
   walk(0, 0, cell_count_, shape_.points, 1, 0, volume_before(cell_count_), cells.data(),
-       cells.data() + cells.size(), into);
+       cells.data() + cells.size(), points);
+  // Axis by axis, for the loops that take four points at a time.
+  const auto d = static_cast<std::size_t>(shape_.dimension);
+  const std::size_t count = points.begin.back();
+  into.first_vertex = std::move(points.first_vertex);
+  into.begin = std::move(points.begin);
+  into.stride = count + kNearSpill;
+  into.coordinates.assign(d * into.stride, 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t a = 0; a < d; ++a)
+      into.coordinates[a * into.stride + i] =
+          static_cast<std::int32_t>(points.coordinates[d * i + a]);
+  }
 }
 
 std::size_t RggCells::rows_kept() const {
@@ -575,22 +588,39 @@ Vertex RggCells::fill_lines_in(Vertex first, Vertex last, RggLines& lines) const
   return end;
 }
 
+// The runs of the cells along[0 .. along_count - 1] of a row: consecutive cells in one.
+inline int row_runs(const RggRow& row, const std::int64_t* along, int along_count, NearRun* runs) {
+  int found = 0;
+  for (int k = 0; k < along_count; ++k) {
+    const auto c = static_cast<std::size_t>(along[k]);
+    if (k > 0 && along[k] == along[k - 1] + 1) {
+      runs[found - 1].end = row.begin[c + 1];
+    } else {
+      runs[found++] = {row.coordinates.data(), row.stride, row.begin[c], row.begin[c + 1],
+                       row.first_vertex[c]};
+    }
+  }
+  return found;
+}
+
 template <int kDimension, bool kPeriodic>
 Vertex RggCells::fill_rows_in(Vertex first, Vertex last, RggLines& lines, RggRows& rows) const {
-  constexpr int d = kDimension;
   Vertex cell_first = 0;
   const std::int64_t first_cell = locate(first, cell_first);
   const std::int64_t last_cell = block_end(first_cell, last);
+  const NearSearch& search = near_search(kDimension, kPeriodic);
   std::vector<Vertex>& entries = lines.entries;
   std::size_t used = 0;
   lines.offsets.assign(1, 0);
   Vertex end = first - 1;
   // The rows around the cell's row, ascending, and which of them is its own.
-  std::shared_ptr<const RggPoints> near_rows[9];
+  std::shared_ptr<const RggRow> near_rows[9];
   int row_count = 0;
   int own_row = 0;
   std::int64_t current_row = -1;
-  PointRun runs[18];
+  // The runs of the cells around; the point's own run is cut in two around the point, at
+  // runs[own_run] and runs[own_run + 1].
+  NearRun runs[19];
   const std::uint64_t threshold = threshold_;
   for (std::int64_t cell = first_cell; cell <= last_cell; ++cell) {
     const std::int64_t row = cell / grid_;
@@ -611,26 +641,24 @@ Vertex RggCells::fill_rows_in(Vertex first, Vertex last, RggLines& lines, RggRow
     }
     std::int64_t along[3];
     const int along_count = steps_along(j, along);
-    int run_count = 0;
-    std::size_t candidates = 0;
-    for (int r = 0; r < row_count; ++r) {
-      const RggPoints& points = *near_rows[r];
-      const std::uint32_t* coordinates = points.coordinates.data();
-      for (int k = 0; k < along_count; ++k) {
-        const auto c = static_cast<std::size_t>(along[k]);
-        const std::uint32_t* run_end = coordinates + d * points.begin[c + 1];
-        if (k > 0 && along[k] == along[k - 1] + 1) {
-          runs[run_count - 1].end = run_end;
-        } else {
-          runs[run_count++] = {coordinates + d * points.begin[c], run_end, points.first_vertex[c]};
-        }
-      }
-      const auto first_c = static_cast<std::size_t>(along[0]);
-      const auto last_c = static_cast<std::size_t>(along[along_count - 1]);
-      candidates += points.begin[last_c + 1] - points.begin[first_c];
-    }
-    const RggPoints& mine = *near_rows[own_row];
+    const RggRow& mine = *near_rows[own_row];
     const auto own = static_cast<std::size_t>(j);
+    int run_count = 0;
+    int own_run = 0;
+    std::size_t candidates = kNearSpill;
+    for (int r = 0; r < row_count; ++r) {
+      const int added = row_runs(*near_rows[r], along, along_count, runs + run_count);
+      for (int k = run_count; k < run_count + added; ++k) {
+        candidates += runs[k].end - runs[k].first;
+        if (r == own_row && runs[k].first <= mine.begin[own] && mine.begin[own] < runs[k].end)
+          own_run = k;
+      }
+      run_count += added;
+    }
+    for (int k = run_count; k > own_run + 1; --k)
+      runs[k] = runs[k - 1];
+    const NearRun whole = runs[own_run];
+    ++run_count;
     const Vertex cell_start = mine.first_vertex[own];
     const auto cell_points = static_cast<Vertex>(mine.begin[own + 1] - mine.begin[own]);
     const Vertex from = std::max(first, cell_start);
@@ -639,21 +667,16 @@ Vertex RggCells::fill_rows_in(Vertex first, Vertex last, RggLines& lines, RggRow
       entries.resize(
           std::max(2 * entries.size(), used + static_cast<std::size_t>(to - from) * candidates));
     for (Vertex v = from; v < to; ++v) {
-      const std::uint32_t* p = mine.coordinates.data() +
-                               d * (mine.begin[own] + static_cast<std::size_t>(v - cell_start));
-      const Centre<d, kPeriodic> centre(p);
-      Vertex* out = entries.data() + used;
-      std::size_t kept = 0;
-      for (int r = 0; r < run_count; ++r) {
-        const PointRun& run = runs[r];
-        if (p >= run.begin && p < run.end) {  // the point's own run: all but the point
-          kept += centre.keep_near(run.begin, p, run.first, threshold, out + kept);
-          kept += centre.keep_near(p + d, run.end, v + 1, threshold, out + kept);
-        } else {
-          kept += centre.keep_near(run.begin, run.end, run.first, threshold, out + kept);
-        }
-      }
-      used += kept;
+      const std::size_t i = mine.begin[own] + static_cast<std::size_t>(v - cell_start);
+      std::int32_t p[3];
+      for (int a = 0; a < kDimension; ++a)
+        p[a] = mine.coordinates[static_cast<std::size_t>(a) * mine.stride + i];
+      // All of its own run but the point.
+      runs[own_run].end = i;
+      runs[own_run + 1] = whole;
+      runs[own_run + 1].first = i + 1;
+      runs[own_run + 1].vertex = v + 1;
+      used += search.keep(p, runs, run_count, threshold, entries.data() + used);
       lines.offsets.push_back(used);
       end = v;
     }
@@ -680,7 +703,7 @@ Vertex RggCells::fill_lines(Vertex first, Vertex last, RggLines& lines, RggRows&
                          : fill_rows_in<3, false>(first, last, lines, rows);
 }
 
-std::shared_ptr<const RggPoints> RggRows::row(std::int64_t index, const RggCells& cells) {
+std::shared_ptr<const RggRow> RggRows::row(std::int64_t index, const RggCells& cells) {
   {
     const std::lock_guard lock(mutex_);
     const auto found = held_.find(index);
@@ -689,7 +712,7 @@ std::shared_ptr<const RggPoints> RggRows::row(std::int64_t index, const RggCells
       return found->second.points;
     }
   }
-  auto fresh = std::make_shared<RggPoints>();
+  auto fresh = std::make_shared<RggRow>();
   cells.load_row(index, *fresh);
   const std::lock_guard lock(mutex_);
   const auto [place, added] = held_.try_emplace(index, Held{fresh, ++clock_});
@@ -750,6 +773,7 @@ void RggCells::position_of(Vertex v, RggPositionCache& cache, std::int64_t* coor
   };
   std::optional<std::size_t> at = held();
   if (!at) {
+    if (!same) block.clear();  // another graph's cells, which the load would otherwise keep
     Vertex cell_first = 0;
     const std::int64_t cell = locate(v, cell_first);
     const std::int64_t slab = cell_count_ / grid_;
@@ -772,12 +796,12 @@ void RggCells::position_of(Vertex v, RggPositionCache& cache, std::int64_t* coor
 template <int kDimension, bool kPeriodic>
 std::int64_t RggCells::count_rows(std::int64_t first_row, std::int64_t end_row,
                                   RggRows& rows) const {
-  constexpr int d = kDimension;
+  const NearSearch& search = near_search(kDimension, kPeriodic);
   const std::uint64_t threshold = threshold_;
   std::int64_t pairs = 0;
   for (std::int64_t row = first_row; row < end_row; ++row) {
     // The rows around from this one on, this one first.
-    std::shared_ptr<const RggPoints> later[9];
+    std::shared_ptr<const RggRow> later[9];
     int row_count = 0;
     std::int64_t around[27];
     const int count = neighbour_cells(row * grid_, around);
@@ -788,36 +812,25 @@ std::int64_t RggCells::count_rows(std::int64_t first_row, std::int64_t end_row,
       previous = near_row;
       later[row_count++] = rows.row(near_row, *this);
     }
-    const RggPoints& mine = *later[0];
-    const std::uint32_t* own_coordinates = mine.coordinates.data();
-    PointRun runs[18];
+    const RggRow& mine = *later[0];
+    NearRun runs[18];
     for (std::int64_t j = 0; j < grid_; ++j) {
       std::int64_t along[3];
       const int along_count = steps_along(j, along);
-      int run_count = 0;
-      for (int r = 0; r < row_count; ++r) {
-        const RggPoints& points = *later[r];
-        const std::uint32_t* coordinates = points.coordinates.data();
-        for (int k = 0; k < along_count; ++k) {
-          if (r == 0 && along[k] < j) continue;
-          const auto c = static_cast<std::size_t>(along[k]);
-          const std::uint32_t* run_end = coordinates + d * points.begin[c + 1];
-          if (k > 0 && along[k] == along[k - 1] + 1 && (r > 0 || along[k - 1] >= j)) {
-            runs[run_count - 1].end = run_end;
-          } else {
-            runs[run_count++] = {coordinates + d * points.begin[c], run_end, 0};
-          }
-        }
-      }
-      // runs[0] starts with the cell's own points.
+      // In its own row, the cells from this one on; this one first.
+      int start = 0;
+      while (along[start] < j)
+        ++start;
+      int run_count = row_runs(mine, along + start, along_count - start, runs);
+      for (int r = 1; r < row_count; ++r)
+        run_count += row_runs(*later[r], along, along_count, runs + run_count);
       const auto own = static_cast<std::size_t>(j);
-      const std::uint32_t* own_end = own_coordinates + d * mine.begin[own + 1];
-      for (const std::uint32_t* p = own_coordinates + d * mine.begin[own]; p != own_end; p += d) {
-        const Centre<d, kPeriodic> centre(p);
-        std::int64_t found = centre.count_near(p + d, runs[0].end, threshold);
-        for (int r = 1; r < run_count; ++r)
-          found += centre.count_near(runs[r].begin, runs[r].end, threshold);
-        pairs += found;
+      for (std::size_t i = mine.begin[own]; i < mine.begin[own + 1]; ++i) {
+        std::int32_t p[3];
+        for (int a = 0; a < kDimension; ++a)
+          p[a] = mine.coordinates[static_cast<std::size_t>(a) * mine.stride + i];
+        runs[0].first = i + 1;  // the points after it in its own cell
+        pairs += search.count(p, runs, run_count, threshold);
       }
     }
   }

@@ -29,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "generators/rgg_near.hpp"
 #include "generators/rgg_shape.hpp"
 #include "graphfile/graph.hpp"
 #include "graphfile/weights.hpp"
@@ -89,6 +90,16 @@ struct RggLines {
 
 class RggCells;
 
+// A row of cells (the cells that differ in the last axis alone, G of them) and their points:
+// cell c's points are begin[c] .. begin[c + 1] - 1, numbered from first_vertex[c]; axis a of
+// point i at coordinates[a·stride + i], with kNearSpill points of room after the last.
+struct RggRow {
+  std::vector<Vertex> first_vertex;
+  std::vector<std::size_t> begin;
+  std::size_t stride = 0;
+  std::vector<std::int32_t> coordinates;
+};
+
 // Whole rows of cells (the cells that differ in the last axis alone) and their points, shared
 // by the threads that write one graph's lines: the rows around a stretch of lines are mostly
 // those around the stretches before it, drawn once. Past most_rows, the row used longest ago
@@ -96,11 +107,11 @@ class RggCells;
 class RggRows {
  public:
   explicit RggRows(std::size_t most_rows) : most_rows_(most_rows) {}
-  std::shared_ptr<const RggPoints> row(std::int64_t index, const RggCells& cells);
+  std::shared_ptr<const RggRow> row(std::int64_t index, const RggCells& cells);
 
  private:
   struct Held {
-    std::shared_ptr<const RggPoints> points;
+    std::shared_ptr<const RggRow> points;
     std::uint64_t used;
   };
   std::mutex mutex_;
@@ -122,7 +133,7 @@ class RggCells {
   Vertex fill_lines(Vertex first, Vertex last, RggLines& lines, RggRows& rows) const;
 
   // The cells of row row (cell numbers row·G .. row·G + G - 1) and their points, into into.
-  void load_row(std::int64_t row, RggPoints& into) const;
+  void load_row(std::int64_t row, RggRow& into) const;
   // How many rows an RggRows of this graph keeps.
   std::size_t rows_kept() const;
 

@@ -11,6 +11,7 @@
 #include "famgen/famgen.h"
 #include "famgen/famgen.hpp"
 #include "generators/binomial.hpp"
+#include "generators/rgg_near.hpp"
 #include "graphfile/output/destinations.hpp"
 #include "tests/family_sweep.hpp"
 #include "tests/graph_reader.hpp"
@@ -338,6 +339,68 @@ TEST(Binomial, VariatesFollowTheirDistribution) {
     if (cells < 2) continue;  // one outcome alone: nothing to compare
     EXPECT_GT(chi_square_above(chi_square, cells - 1), 1e-4)
         << "chi-square " << chi_square << " over " << cells << " cells";
+  }
+}
+
+// The search this processor runs (four points at a time where it can) keeps and counts what the
+// plain loops do: points clustered round the centre and spread over the whole axis (on the
+// torus, round the other side of it), radii whose square is exactly some pair's squared
+// distance (so that pair is just out) or one more (just in), runs of every length and offset.
+TEST(RggNear, TheFastSearchFindsWhatThePlainLoopsFind) {
+  for (const int d : {2, 3}) {
+    for (const bool periodic : {false, true}) {
+      SCOPED_TRACE(std::to_string(d) + (periodic ? "D, torus" : "D"));
+      const NearSearch& fast = near_search(d, periodic);
+      const NearSearch& plain = portable_near_search(d, periodic);
+      if (fast.keep == plain.keep) GTEST_SKIP() << "this processor runs the plain loops alone";
+      constexpr std::int64_t kUnit = 1000000000;
+      constexpr std::size_t kPoints = 61;
+      const std::size_t stride = kPoints + kNearSpill;
+      std::uint64_t state = 0x5eed + static_cast<std::uint64_t>(d * 2 + periodic);
+      const auto draw = [&](std::int64_t below) {
+        return static_cast<std::int64_t>(mix64(++state) % static_cast<std::uint64_t>(below));
+      };
+      for (int round = 0; round < 300; ++round) {
+        std::int32_t centre[3];
+        for (int a = 0; a < d; ++a)
+          centre[a] = static_cast<std::int32_t>(round % 3 == 0 ? draw(2000) : draw(kUnit));
+        std::vector<std::int32_t> coordinates(static_cast<std::size_t>(d) * stride, 0);
+        for (std::size_t i = 0; i < kPoints; ++i) {
+          for (int a = 0; a < d; ++a) {
+            const std::int64_t spread = i % 3 == 0 ? kUnit : 5000;
+            const std::int64_t x = (centre[a] + draw(spread) - spread / 2 + kUnit) % kUnit;
+            coordinates[static_cast<std::size_t>(a) * stride + i] = static_cast<std::int32_t>(x);
+          }
+        }
+        // The squared distance of one point, the shorter way round on the torus.
+        std::uint64_t squared = 0;
+        const std::size_t picked = static_cast<std::size_t>(draw(kPoints));
+        for (int a = 0; a < d; ++a) {
+          std::int64_t gap = centre[a] - coordinates[static_cast<std::size_t>(a) * stride + picked];
+          gap = gap < 0 ? -gap : gap;
+          if (periodic) gap = std::min(gap, kUnit - gap);
+          squared += static_cast<std::uint64_t>(gap * gap);
+        }
+        const std::uint64_t threshold = squared + static_cast<std::uint64_t>(round % 2);
+        NearRun runs[5];
+        const int run_count = 1 + static_cast<int>(draw(5));
+        std::size_t room = kNearSpill;
+        for (int r = 0; r < run_count; ++r) {
+          const auto first = static_cast<std::size_t>(draw(kPoints + 1));
+          const auto end = first + static_cast<std::size_t>(draw(kPoints + 1 - first));
+          runs[r] = {coordinates.data(), stride, first, end, 1000 * r + 1};
+          room += end - first;
+        }
+        std::vector<Vertex> kept(room, -1);
+        std::vector<Vertex> expected(room, -1);
+        const std::size_t found = fast.keep(centre, runs, run_count, threshold, kept.data());
+        ASSERT_EQ(found, plain.keep(centre, runs, run_count, threshold, expected.data()));
+        kept.resize(found);
+        expected.resize(found);
+        ASSERT_EQ(kept, expected) << "round " << round;
+        ASSERT_EQ(fast.count(centre, runs, run_count, threshold), static_cast<std::int64_t>(found));
+      }
+    }
   }
 }
 
