@@ -455,7 +455,8 @@ std::size_t RggCells::rows_kept() const {
       3 * rows_per_slab + std::max<std::int64_t>(16, (std::int64_t{1} << 18) / points_per_row));
 }
 
-std::int64_t RggCells::block_end(std::int64_t first_cell, Vertex last) const {
+std::int64_t RggCells::block_end(std::int64_t first_cell, Vertex first, Vertex last) const {
+  if (last == first) return first_cell;  // a relabelled file's single line
   Vertex last_first = 0;
   const std::int64_t last_cell = locate(last, last_first);
   return std::min(last_cell, first_cell + block_cells_ - 1);
@@ -539,7 +540,7 @@ Vertex RggCells::fill_lines_in(Vertex first, Vertex last, RggLines& lines) const
   constexpr int d = kDimension;
   Vertex cell_first = 0;
   const std::int64_t first_cell = locate(first, cell_first);
-  const std::int64_t last_cell = block_end(first_cell, last);
+  const std::int64_t last_cell = block_end(first_cell, first, last);
   RggBlock& block = lines.block;
   load_around(first_cell, last_cell, block);
   // The entries are written past the end of those so far and kept only where a point is near,
@@ -607,7 +608,7 @@ template <int kDimension, bool kPeriodic>
 Vertex RggCells::fill_rows_in(Vertex first, Vertex last, RggLines& lines, RggRows& rows) const {
   Vertex cell_first = 0;
   const std::int64_t first_cell = locate(first, cell_first);
-  const std::int64_t last_cell = block_end(first_cell, last);
+  const std::int64_t last_cell = block_end(first_cell, first, last);
   const NearSearch& search = near_search(kDimension, kPeriodic);
   std::vector<Vertex>& entries = lines.entries;
   std::size_t used = 0;
@@ -737,7 +738,7 @@ Vertex RggCells::fill_points(Vertex first, Vertex last, RggBlock& block,
                              std::vector<std::int64_t>& coordinates) const {
   Vertex cell_first = 0;
   const std::int64_t first_cell = locate(first, cell_first);
-  const std::int64_t last_cell = block_end(first_cell, last);
+  const std::int64_t last_cell = block_end(first_cell, first, last);
   block.wanted.clear();
   for (std::int64_t cell = first_cell; cell <= last_cell; ++cell)
     block.wanted.push_back(cell);

@@ -189,8 +189,9 @@ class RggCells {
             const std::int64_t* cells_begin, const std::int64_t* cells_end, RggPoints& into) const;
   // The cells first_cell .. last_cell and those around them, loaded.
   void load_around(std::int64_t first_cell, std::int64_t last_cell, RggBlock& block) const;
-  // The last cell of the block that starts with first_cell and ends at the cell of last.
-  std::int64_t block_end(std::int64_t first_cell, Vertex last) const;
+  // The last cell of the block that starts with first_cell, the cell of first, and ends at the
+  // cell of last.
+  std::int64_t block_end(std::int64_t first_cell, Vertex first, Vertex last) const;
   template <int kDimension, bool kPeriodic>
   Vertex fill_lines_in(Vertex first, Vertex last, RggLines& lines) const;
   template <int kDimension, bool kPeriodic>
@@ -210,7 +211,7 @@ class RggCells {
   std::uint64_t split_key_ = 0;
   // The splits of the tree's top levels, worked out once: every walk from the root passes them.
   static constexpr std::int64_t kDeepNode = INT64_MAX;
-  static constexpr int kMemorisedLevels = 14;
+  static constexpr int kMemorisedLevels = 18;
   std::vector<std::int64_t> top_splits_;
   std::uint64_t point_key_ = 0;
   // A cell's width along an axis is narrow_width_ or one more: a coordinate within it is drawn
