@@ -17,7 +17,8 @@
 // Vertices are numbered cell by cell in cell order, and within a cell in the order its points
 // are drawn (point j of cell c is a counter-based draw keyed by the seed, c and j). A point's
 // neighbours lie in the 3^d cells around its own, which are taken in ascending cell number and
-// so list the neighbours in ascending vertex number. Memory: the cells around a block of lines.
+// so list the neighbours in ascending vertex number. Memory: the rows of cells that the lines
+// being written read, and those the next slab's lines will read again (RggRows).
 #pragma once
 
 #include <cstdint>
