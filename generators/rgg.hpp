@@ -248,6 +248,10 @@ class RandomGeometricGraph {
 
   GraphFacts facts() const;
 
+  // A line's k-th neighbour lies in any of the rows of cells around it, as the lines' lengths
+  // vary: the k-th neighbours of consecutive lines do not rise together.
+  static constexpr bool kPositionsRise = false;
+
   template <class Sink>
   void write_positions(Vertex first, Vertex last, Sink& sink) const {
     if (first == last) {

@@ -18,10 +18,23 @@
 
 namespace famgen {
 
+// Whether the numbers at one position of consecutive lines mostly rise together, as the
+// structured families' do, so that a writer that keeps the upper digits of each position pays;
+// a family whose lines vary in length (the random geometric graphs) says it is not so.
+template <class Family>
+constexpr bool positions_rise() {
+  if constexpr (requires { Family::kPositionsRise; }) {
+    return Family::kPositionsRise;
+  } else {
+    return true;
+  }
+}
+
 // The lines first..last of a family as it numbers them.
 template <class Family>
 struct NaturalLines {
-  using NumberWriter = decimal::CachedDecimal;  // a position's numbers rise from line to line
+  using NumberWriter =
+      std::conditional_t<positions_rise<Family>(), decimal::CachedDecimal, decimal::PlainDecimal>;
   const Family& family;
   Vertex first;
   Vertex last;
