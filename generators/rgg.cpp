@@ -122,6 +122,9 @@ RggCells::RggCells(const RggShape& shape)
       narrow_draw_(0, narrow_width_ - 1),
       wide_draw_(0, narrow_width_) {
   grid_ = cells_along(shape);
+  boundaries_.resize(static_cast<std::size_t>(grid_) + 1);
+  for (std::int64_t i = 0; i <= grid_; ++i)
+    boundaries_[static_cast<std::size_t>(i)] = i * kRggUnit / grid_;  // below 2^63: i <= G <= 10^9
   cell_count_ = 1;
   for (int a = 0; a < shape.dimension; ++a)
     cell_count_ *= grid_;
@@ -152,7 +155,7 @@ RggCells::RggCells(const RggShape& shape)
 // Cell i of G spans the grid points boundary(i) .. boundary(i + 1) - 1 along an axis; the
 // widths differ by at most one.
 std::int64_t RggCells::boundary(std::int64_t i) const {
-  return i * kRggUnit / grid_;  // i <= G <= 10^9: the product stays below 2^63
+  return boundaries_[static_cast<std::size_t>(i)];
 }
 
 void RggCells::cell_axes(std::int64_t cell, std::int64_t* axes) const {
@@ -163,7 +166,9 @@ void RggCells::cell_axes(std::int64_t cell, std::int64_t* axes) const {
 }
 
 // The grid points of the cells before cell, in cell order: the whole slabs of the first axis
-// before it, then within its slab the whole rows before it, and so on.
+// before it, then within its slab the whole rows before it, and so on. From the last axis
+// out: the volume before the cell within its row is boundary(k); within its slab, the rows
+// before (boundary(j) whole rows of 10^9) and that, times the row's width along j; and so on.
 UInt128 RggCells::volume_before(std::int64_t cell) const {
   const int d = shape_.dimension;
   if (cell >= cell_count_) {
@@ -172,16 +177,14 @@ UInt128 RggCells::volume_before(std::int64_t cell) const {
       all *= static_cast<UInt128>(kRggUnit);
     return all;
   }
-  std::int64_t axes[3];
+  std::int64_t axes[3] = {};
   cell_axes(cell, axes);
-  UInt128 volume = 0;
-  UInt128 across = 1;  // the widths of the axes before a, of the cell's own slab, row, ...
-  for (int a = 0; a < d; ++a) {
-    UInt128 rest = 1;  // the whole extent of the axes after a
-    for (int b = a + 1; b < d; ++b)
-      rest *= static_cast<UInt128>(kRggUnit);
-    volume += across * static_cast<UInt128>(boundary(axes[a])) * rest;
-    across *= static_cast<UInt128>(boundary(axes[a] + 1) - boundary(axes[a]));
+  UInt128 volume = static_cast<UInt128>(boundary(axes[d - 1]));
+  UInt128 whole = static_cast<UInt128>(kRggUnit);  // the extent of the axes after a
+  for (int a = d - 2; a >= 0; --a) {
+    const auto width = static_cast<std::uint64_t>(boundary(axes[a] + 1) - boundary(axes[a]));
+    volume = static_cast<UInt128>(boundary(axes[a])) * whole + volume * width;
+    whole *= static_cast<UInt128>(kRggUnit);
   }
   return volume;
 }

@@ -202,9 +202,10 @@ class RggCells {
   std::int64_t count_rows(std::int64_t first_row, std::int64_t end_row, RggRows& rows) const;
 
   RggShape shape_;
-  std::int64_t grid_ = 1;         // G, cells along an axis
-  std::int64_t cell_count_ = 1;   // G^d
-  std::int64_t block_cells_ = 1;  // cells a block covers at most
+  std::int64_t grid_ = 1;                 // G, cells along an axis
+  std::vector<std::int64_t> boundaries_;  // boundary(i) for i = 0 .. G
+  std::int64_t cell_count_ = 1;           // G^d
+  std::int64_t block_cells_ = 1;          // cells a block covers at most
   // The cells around a cell away from every side, as steps from its number, ascending.
   std::int64_t inner_steps_[27] = {};
   int inner_count_ = 0;
