@@ -92,8 +92,34 @@ class WeightedSource final : public GraphSource {
  private:
   // The job's lines are gathered a batch at a time, weighed in two calls (the vertices', the
   // edges'), relabelled if asked, and written a line at a time.
+  // Lines whose weights need no positions are weighed and written one at a time, as the
+  // family hands them over: nothing gathered, nothing copied.
+  template <class Layout>
+  std::uint64_t format_by_line(const FormatJob& job, ChunkOutput& out) const {
+    SinkBuffer buffer(out);
+    std::uint64_t written = 0;
+    const bool edges = weights_.edges();
+    LineDigits digits;
+    std::int64_t head[kMostWeightsALine];
+    ScratchArray<std::int64_t> edge_weights;
+    edge_weights.at_least(64);
+    const auto write_line = [&](Vertex vertex, const Vertex* entries, std::int64_t count) {
+      if (edges) edge_weights.at_least(static_cast<std::size_t>(count));
+      weights_.line_weights(vertex, entries, count, head, edge_weights.data());
+      const WeightedLine line{
+          vertex, head,   weights_.constraints(), entries, edges ? edge_weights.data() : nullptr,
+          count,  &digits};
+      written += Layout::write_weighted(line, job.section, buffer);
+    };
+    LineCollector collector(job.first, write_line);
+    if (job.first <= job.last) lines_.write_lines(job.first, job.last, collector);
+    return written;
+  }
+
   template <class Layout>
   std::uint64_t format_weighted(const FormatJob& job, ChunkOutput& out) const {
+    if (job.relabelling == nullptr && weights_.weighs_by_line())
+      return format_by_line<Layout>(job, out);
     constexpr std::size_t kBatchEntries = 4096;
     constexpr std::size_t kBatchLines = 512;
     SinkBuffer buffer(out);
@@ -365,6 +391,40 @@ void WeightCalculator::edge_weights(const Vertex* ends, const Vertex* others, st
   for (std::int64_t k = 0; k < count; ++k) {
     if (ends[k] != end) here = position_of(end = ends[k]);
     weights[k] = placed_weight(here, position_of(others[k]));
+  }
+}
+
+bool WeightCalculator::weighs_by_line() const {
+  const auto alone = [](const WeightModel& model) {
+    return model.kind == WeightModelKind::kUniform || model.kind == WeightModelKind::kConstant ||
+           model.kind == WeightModelKind::kDegree;
+  };
+  return std::ranges::all_of(request_.vertex, alone) && (!request_.edge || alone(*request_.edge));
+}
+
+void WeightCalculator::line_weights(Vertex vertex, const Vertex* entries, std::int64_t count,
+                                    std::int64_t* vertex_weights,
+                                    std::int64_t* edge_weights) const {
+  const std::size_t constraints = request_.vertex.size();
+  for (std::size_t c = 0; c < constraints; ++c) {
+    const WeightModel& model = request_.vertex[c];
+    vertex_weights[c] = model.kind == WeightModelKind::kUniform
+                            ? draws_[c](keys_[c], static_cast<std::uint64_t>(vertex), 0)
+                            : (model.kind == WeightModelKind::kDegree ? count : model.low);
+  }
+  if (!request_.edge) return;
+  if (request_.edge->kind != WeightModelKind::kUniform) {
+    std::fill(edge_weights, edge_weights + count, request_.edge->low);
+    return;
+  }
+  // The draw and its key in locals: a store to the weights could otherwise be taken to change
+  // them.
+  const UniformDraw draw = edge_draw_;
+  const std::uint64_t key = edge_key_;
+  const auto u = static_cast<std::uint64_t>(vertex);
+  for (std::int64_t k = 0; k < count; ++k) {
+    const auto w = static_cast<std::uint64_t>(entries[k]);
+    edge_weights[k] = draw(key, u < w ? u : w, u < w ? w : u);
   }
 }
 

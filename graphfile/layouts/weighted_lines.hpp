@@ -35,6 +35,13 @@ class WeightCalculator {
                       std::int64_t* weights) const;
   void edge_weights(const Vertex* ends, const Vertex* others, std::int64_t count,
                     std::int64_t* weights) const;
+  // Whether every model is of the vertex or edge alone (uniform, constant, degree), so that a
+  // line is weighed as it comes, with no positions to look up.
+  bool weighs_by_line() const;
+  // The weights of vertex's line (its entries: count of them) at vertex_weights, one for each
+  // constraint, and of its edges at edge_weights, one an entry: by_line models alone.
+  void line_weights(Vertex vertex, const Vertex* entries, std::int64_t count,
+                    std::int64_t* vertex_weights, std::int64_t* edge_weights) const;
   int constraints() const { return static_cast<int>(request_.vertex.size()); }
   // Whether the edge weights are the uniform model's, and its weight of {u, w}, inline: for a
   // loop over many entries.
