@@ -346,10 +346,16 @@ std::optional<int> nearness(std::string_view text, std::string_view name) {
   if (text.empty()) return std::nullopt;
   // Two edits make a text at most two letters longer than the name.
   if (text.size() > name.size() + 2) return std::nullopt;
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  // Names are short: the text and the table's rows fit on the stack, with no allocation for
+  // each of the names a mistyped word is held against.
+  constexpr std::size_t kLongest = 62;
+  if (name.size() > kLongest) return std::nullopt;
+  char lowered[kLongest + 2];
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const char c = text[k];
+    lowered[k] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
+  const std::string_view lower(lowered, text.size());
   if (lower.size() <= name.size() && name.substr(0, lower.size()) == lower) return 0;
   // Each edit brings at most one letter that the name lacks into place, so a text with three
   // such letters is far from the name and from each of its shortened forms.
@@ -364,8 +370,8 @@ std::optional<int> nearness(std::string_view text, std::string_view name) {
   // for every j; a transposition looks two rows back, so three rows are kept, in turn.
   const std::size_t m = lower.size();
   const std::size_t n = name.size();
-  std::vector<int> rows(3 * (n + 1));
-  const auto row = [&](std::size_t i) { return rows.data() + (i % 3) * (n + 1); };
+  int rows[3 * (kLongest + 1)];
+  const auto row = [&](std::size_t i) { return rows + (i % 3) * (n + 1); };
   for (std::size_t j = 0; j <= n; ++j)
     row(0)[j] = static_cast<int>(j);
   for (std::size_t i = 1; i <= m; ++i) {
