@@ -42,11 +42,18 @@ inline bool small_enough(const Settings& settings, std::int64_t most_vertices,
                          std::optional<GraphCounts>* counts_out = nullptr) {
   // A random geometric graph's counts come from counting its edges, a pass over all its
   // points (every pair, for a radius near 1), made again when it is written: its size, the
-  // number of points, is judged first, against a cap of its own.
+  // number of points, is judged against a cap of its own, and its edges by their expectation,
+  // N(N - 1)/2 times the volume of a ball of the radius.
   constexpr std::int64_t kMostRandomPoints = 400;
-  if ((settings.graph_type == GRAPH_RGG2D || settings.graph_type == GRAPH_RGG3D) &&
-      settings.first_size > std::min(most_vertices, kMostRandomPoints)) {
-    return false;
+  if (is_rgg(settings.graph_type)) {
+    if (settings.first_size > std::min(most_vertices, kMostRandomPoints)) return false;
+    const RggShape shape = rgg_shape(settings);
+    const double r = static_cast<double>(shape.radius) / static_cast<double>(kRadiusUnit);
+    const double ball = shape.dimension == 2 ? 3.14159 * r * r : 4.18879 * r * r * r;
+    const auto n = static_cast<double>(shape.points);
+    const auto edges = static_cast<std::int64_t>(n * (n - 1) / 2 * std::min(1.0, ball));
+    if (counts_out != nullptr) *counts_out = GraphCounts{shape.points, edges, 2 * edges, 0, 0};
+    return edges <= most_edges;
   }
   const std::optional<GraphCounts> counts = family_counts(settings);
   if (counts_out != nullptr) *counts_out = counts;
