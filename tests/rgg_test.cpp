@@ -3,6 +3,8 @@
 // thread count; edge lengths go the short way round the torus; what cannot be had is refused;
 // and the binomial sampler draws its distribution. (tests/rgg_test.py compares the same files
 // with SciPy's KD-tree.)
+#include "generators/rgg.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -400,6 +402,32 @@ TEST(RggNear, TheFastSearchFindsWhatThePlainLoopsFind) {
         ASSERT_EQ(kept, expected) << "round " << round;
         ASSERT_EQ(fast.count(centre, runs, run_count, threshold), static_cast<std::int64_t>(found));
       }
+    }
+  }
+}
+
+// Rows let go and asked for again come back as they were drawn, whichever order they are asked
+// in: a store of 3 rows, on the torus and off it, against each row drawn afresh.
+TEST(RggRows, RowsLetGoAreDrawnAgainTheSame) {
+  for (const bool periodic : {false, true}) {
+    RggShape shape;
+    shape.dimension = 3;
+    shape.points = 20000;
+    shape.radius = default_rgg_radius(3, shape.points);
+    shape.periodic = periodic;
+    const RggCells cells(shape);
+    const std::int64_t rows_total = cells.cells_per_axis() * cells.cells_per_axis();
+    RggRows rows(3);
+    std::uint64_t state = 7;
+    for (int ask = 0; ask < 200; ++ask) {
+      const auto index =
+          static_cast<std::int64_t>(mix64(++state) % static_cast<std::uint64_t>(rows_total));
+      const std::shared_ptr<const RggRow> held = rows.row(index, cells);
+      RggRow fresh;
+      cells.load_row(index, fresh);
+      ASSERT_EQ(held->first_vertex, fresh.first_vertex) << "row " << index;
+      ASSERT_EQ(held->begin, fresh.begin) << "row " << index;
+      ASSERT_EQ(held->coordinates, fresh.coordinates) << "row " << index;
     }
   }
 }
