@@ -366,31 +366,39 @@ std::optional<int> nearness(std::string_view text, std::string_view name) {
   for (const char c : lower)
     foreign += !letters.test(static_cast<unsigned char>(c));
   if (foreign > 2) return std::nullopt;
-  // Row i of the table holds the edits from the first i letters of text to the first j of name,
-  // for every j; a transposition looks two rows back, so three rows are kept, in turn.
+  // Row i of the table holds the edits from the first i letters of text to the first j of name;
+  // a transposition looks two rows back, so three rows are kept, in turn. Only counts of two or
+  // less decide anything, and those lie within two of the diagonal (each step off it is an
+  // edit): a row is worked out there alone, the cells just outside it held at three, "far".
   const std::size_t m = lower.size();
   const std::size_t n = name.size();
+  constexpr int kFar = 3;
   int rows[3 * (kLongest + 1)];
   const auto row = [&](std::size_t i) { return rows + (i % 3) * (n + 1); };
-  for (std::size_t j = 0; j <= n; ++j)
+  for (std::size_t j = 0; j <= std::min<std::size_t>(n, kFar); ++j)
     row(0)[j] = static_cast<int>(j);
   for (std::size_t i = 1; i <= m; ++i) {
     int* const edits = row(i);
     const int* const above = row(i - 1);
-    edits[0] = static_cast<int>(i);
-    for (std::size_t j = 1; j <= n; ++j) {
+    if (i < kFar) {
+      edits[0] = static_cast<int>(i);
+    } else {
+      edits[i - kFar] = kFar;
+    }
+    if (i + kFar <= n) edits[i + kFar] = kFar;
+    for (std::size_t j = i > 2 ? i - 2 : 1; j <= std::min(n, i + 2); ++j) {
       const int substitution = above[j - 1] + (lower[i - 1] == name[j - 1] ? 0 : 1);
       int best = std::min({above[j] + 1, edits[j - 1] + 1, substitution});
       if (i > 1 && j > 1 && lower[i - 1] == name[j - 2] && lower[i - 2] == name[j - 1]) {
         best = std::min(best, row(i - 2)[j - 2] + 1);
       }
-      edits[j] = best;
+      edits[j] = std::min(best, kFar);
     }
   }
   const int* const last = row(m);
-  if (last[n] <= 2) return last[n];
+  if (m + 2 >= n && last[n] <= 2) return last[n];
   constexpr std::size_t kShortestForm = 4;
-  for (std::size_t j = kShortestForm; j < n; ++j) {
+  for (std::size_t j = std::max(kShortestForm, m > 2 ? m - 2 : 0); j < std::min(n, m + 3); ++j) {
     if (last[j] <= 1) return 1;
   }
   return std::nullopt;
