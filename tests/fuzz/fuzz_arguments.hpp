@@ -44,7 +44,7 @@ inline bool small_enough(const Settings& settings, std::int64_t most_vertices,
   // points (every pair, for a radius near 1), made again when it is written: its size, the
   // number of points, is judged against a cap of its own, and its edges by their expectation,
   // N(N - 1)/2 times the volume of a ball of the radius.
-  constexpr std::int64_t kMostRandomPoints = 400;
+  constexpr std::int64_t kMostRandomPoints = 300;
   if (is_rgg(settings.graph_type)) {
     if (settings.first_size > std::min(most_vertices, kMostRandomPoints)) return false;
     const RggShape shape = rgg_shape(settings);
