@@ -468,8 +468,7 @@ std::int64_t RggCells::block_end(std::int64_t first_cell, Vertex first, Vertex l
 namespace {
 
 // A point whose neighbours are sought, held in registers: whether q is closer than the radius
-// is whether their squared distance, the shorter way round each axis on the torus, is below
-// threshold. Each gap is below 10^9, so the sum of three squares stays below 2^62.
+// is whether their squared distance is below threshold.
 template <int kDimension, bool kPeriodic>
 struct Centre {
   std::int64_t x[kDimension];
@@ -479,14 +478,8 @@ struct Centre {
   }
   bool near(const std::uint32_t* q, std::uint64_t threshold) const {
     std::uint64_t squared = 0;
-    for (int a = 0; a < kDimension; ++a) {
-      std::int64_t gap = x[a] - static_cast<std::int64_t>(q[a]);
-      if constexpr (kPeriodic) {
-        gap = gap < 0 ? -gap : gap;
-        gap = std::min<std::int64_t>(gap, kRggUnit - gap);
-      }
-      squared += static_cast<std::uint64_t>(gap * gap);
-    }
+    for (int a = 0; a < kDimension; ++a)
+      squared += squared_gap<kPeriodic>(x[a], q[a]);
     return squared < threshold;
   }
   // The points from q to end (d coordinates each, numbered from w) that are near, into out;
@@ -500,14 +493,16 @@ struct Centre {
     }
     return kept;
   }
-  std::int64_t count_near(const std::uint32_t* q, const std::uint32_t* end,
-                          std::uint64_t threshold) const {
-    std::int64_t found = 0;
-    for (; q < end; q += kDimension)
-      found += near(q, threshold);
-    return found;
-  }
 };
+
+// Room in entries past the used ones for lines lines of up to candidates entries each: the
+// entries are written past the end of those kept and kept only where a point is near.
+inline void make_room(std::vector<Vertex>& entries, std::size_t used, Vertex lines,
+                      std::size_t candidates) {
+  if (lines <= 0) return;
+  const std::size_t needed = used + static_cast<std::size_t>(lines) * candidates;
+  if (entries.size() < needed) entries.resize(std::max(2 * entries.size(), needed));
+}
 
 // The points of cells that follow one another both in number and in the block, in one run:
 // consecutive vertices at consecutive places.
@@ -565,9 +560,7 @@ Vertex RggCells::fill_lines_in(Vertex first, Vertex last, RggLines& lines) const
     const auto cell_points = static_cast<Vertex>(block.begin[own + 1] - block.begin[own]);
     const Vertex from = std::max(first, cell_start);
     const Vertex to = std::min(last + 1, cell_start + cell_points);
-    if (from < to && entries.size() < used + static_cast<std::size_t>(to - from) * candidates)
-      entries.resize(
-          std::max(2 * entries.size(), used + static_cast<std::size_t>(to - from) * candidates));
+    make_room(entries, used, to - from, candidates);
     const std::uint64_t threshold = threshold_;
     for (Vertex v = from; v < to; ++v) {
       const std::uint32_t* p =
@@ -667,9 +660,7 @@ Vertex RggCells::fill_rows_in(Vertex first, Vertex last, RggLines& lines, RggRow
     const auto cell_points = static_cast<Vertex>(mine.begin[own + 1] - mine.begin[own]);
     const Vertex from = std::max(first, cell_start);
     const Vertex to = std::min(last + 1, cell_start + cell_points);
-    if (from < to && entries.size() < used + static_cast<std::size_t>(to - from) * candidates)
-      entries.resize(
-          std::max(2 * entries.size(), used + static_cast<std::size_t>(to - from) * candidates));
+    make_room(entries, used, to - from, candidates);
     for (Vertex v = from; v < to; ++v) {
       const std::size_t i = mine.begin[own] + static_cast<std::size_t>(v - cell_start);
       std::int32_t p[3];

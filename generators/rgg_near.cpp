@@ -1,9 +1,5 @@
 #include "generators/rgg_near.hpp"
 
-#include <algorithm>
-
-#include "generators/rgg_shape.hpp"
-
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -12,20 +8,13 @@ namespace famgen {
 
 namespace {
 
-// Coordinates lie below 10^9 < 2^30, so a gap fits a signed 32-bit integer, its square 60 bits
-// and the sum of three squares 62: below the threshold, at most 10^18 < 2^63, compared signed
-// or not alike.
 template <int kDimension, bool kPeriodic>
 inline bool near(const std::int32_t* p, const NearRun& run, std::size_t i,
                  std::uint64_t threshold) {
   std::uint64_t squared = 0;
-  for (int a = 0; a < kDimension; ++a) {
-    std::int64_t gap = static_cast<std::int64_t>(p[a]) -
-                       run.coordinates[static_cast<std::size_t>(a) * run.stride + i];
-    gap = gap < 0 ? -gap : gap;
-    if constexpr (kPeriodic) gap = std::min<std::int64_t>(gap, kRggUnit - gap);
-    squared += static_cast<std::uint64_t>(gap * gap);
-  }
+  for (int a = 0; a < kDimension; ++a)
+    squared +=
+        squared_gap<kPeriodic>(p[a], run.coordinates[static_cast<std::size_t>(a) * run.stride + i]);
   return squared < threshold;
 }
 

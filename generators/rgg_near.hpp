@@ -8,9 +8,21 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "generators/rgg_shape.hpp"
 #include "graphfile/graph.hpp"
 
 namespace famgen {
+
+// The square of the gap between two coordinates along one axis, the shorter way round on the
+// torus. Coordinates lie below 10^9 < 2^30: a square below 2^60, and the sum of three below
+// 2^62, which compares alike signed or not with a threshold of at most 10^18 < 2^63.
+template <bool kPeriodic>
+inline std::uint64_t squared_gap(std::int64_t x, std::int64_t y) {
+  std::int64_t gap = x - y;
+  gap = gap < 0 ? -gap : gap;
+  if constexpr (kPeriodic) gap = gap < kRggUnit - gap ? gap : kRggUnit - gap;
+  return static_cast<std::uint64_t>(gap * gap);
+}
 
 // How far past a stretch's end the loops may read, in points, and write, in entries: a row's
 // coordinates and a line's room are that much longer than they hold.
