@@ -1,6 +1,11 @@
 #include "graphfile/output/mpi_destination.hpp"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <csignal>
@@ -23,11 +28,30 @@ std::string mpi_error_text(int code) {
   return std::string(text, static_cast<std::size_t>(length));
 }
 
+// Waits for request to complete. A process that waits for the others (one still writing its
+// piece, say) sleeps between looks rather than spinning on its core as MPI's blocking calls do.
+void wait_sleeping(MPI_Request& request) {
+  constexpr int kQuickLooks = 64;
+  for (int looks = 0;; ++looks) {
+    int done = 0;
+    MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+    if (done != 0) return;
+    if (looks >= kQuickLooks) std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+}
+
+// MPI_Bcast, asleep while the root is busy (renaming a large file, say).
+void broadcast(void* values, int count, MPI_Datatype type, int root, MPI_Comm communicator) {
+  MPI_Request request;
+  MPI_Ibcast(values, count, type, root, communicator, &request);
+  wait_sleeping(request);
+}
+
 void broadcast(std::string& text, MPI_Comm communicator, int root) {
   auto length = static_cast<unsigned long long>(text.size());
-  MPI_Bcast(&length, 1, MPI_UNSIGNED_LONG_LONG, root, communicator);
+  broadcast(&length, 1, MPI_UNSIGNED_LONG_LONG, root, communicator);
   text.resize(length);
-  MPI_Bcast(text.data(), static_cast<int>(length), MPI_CHAR, root, communicator);
+  broadcast(text.data(), static_cast<int>(length), MPI_CHAR, root, communicator);
 }
 
 // A process's part of a shared file, from the place the plan gave it.
@@ -68,7 +92,9 @@ class MpiFileSink final : public ByteSink {
 // The first failure any process met, the same on every process; empty when none failed.
 std::string agreed_failure(const std::string& mine, int rank, int size, MPI_Comm communicator) {
   int first_failed = mine.empty() ? size : rank;
-  MPI_Allreduce(MPI_IN_PLACE, &first_failed, 1, MPI_INT, MPI_MIN, communicator);
+  MPI_Request request;
+  MPI_Iallreduce(MPI_IN_PLACE, &first_failed, 1, MPI_INT, MPI_MIN, communicator, &request);
+  wait_sleeping(request);
   if (first_failed == size) return {};
   std::string error = mine;
   broadcast(error, communicator, first_failed);
@@ -159,18 +185,6 @@ std::string write_share(const OutputPlan& plan, MPI_File shared, const std::stri
   return {};
 }
 
-// Waits for request to complete. A process that waits for the others (one still writing its
-// piece, say) sleeps between looks rather than spinning on its core as MPI's blocking calls do.
-void wait_sleeping(MPI_Request& request) {
-  constexpr int kQuickLooks = 64;
-  for (int looks = 0;; ++looks) {
-    int done = 0;
-    MPI_Test(&request, &done, MPI_STATUS_IGNORE);
-    if (done != 0) return;
-    if (looks >= kQuickLooks) std::this_thread::sleep_for(std::chrono::microseconds(50));
-  }
-}
-
 constexpr std::uint64_t kJobsPerPiece = 2;
 
 // Every process's count values, in rank order, into all.
@@ -181,40 +195,114 @@ void gather_sleeping(const std::uint64_t* own, std::uint64_t* all, int count,
   wait_sleeping(request);
 }
 
+// Sleeps while the shared word still holds seen, until a wake on it (or a spurious return).
+// The futex is not private: the word lies in memory that the machine's processes share.
+void futex_wait(std::uint32_t* word, std::uint32_t seen) {
+  syscall(SYS_futex, word, FUTEX_WAIT, seen, nullptr, nullptr, 0);
+}
+
+void futex_wake_all(std::uint32_t* word) {
+  syscall(SYS_futex, word, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+}
+
 // The processes of one machine write their pieces of a round in turn. They share its page
 // cache, where two writers of one file take turns anyway (the file's lock), the waiting one
 // spinning in the kernel; passing the turn lets it sleep instead. Machines write at once.
+//
+// The turn is a counter in memory the machine's processes share (an MPI shared window): the
+// turns taken since the start, so that process m of M may write in round r when it reads
+// r·M + m. A process waiting for it sleeps in the kernel until the one before wakes it, where
+// polling MPI would wake it every few tens of microseconds (a tenth of a process's CPU went to
+// those looks). Without a shared window, the turn is a message.
 class MachineTurns {
  public:
   explicit MachineTurns(MPI_Comm communicator) {
     MPI_Comm_split_type(communicator, MPI_COMM_TYPE_SHARED, 0, MPI_INFO_NULL, &machine_);
     MPI_Comm_rank(machine_, &rank_);
     MPI_Comm_size(machine_, &size_);
+    if (size_ > 1) share_counter();
   }
-  ~MachineTurns() { MPI_Comm_free(&machine_); }
+  ~MachineTurns() {
+    if (window_ != MPI_WIN_NULL) MPI_Win_free(&window_);
+    MPI_Comm_free(&machine_);
+  }
   MachineTurns(const MachineTurns&) = delete;
   MachineTurns& operator=(const MachineTurns&) = delete;
 
-  // Returns once the processes before this one on the machine have written.
+  // Returns once the processes before this one on the machine have written in this round.
   void take() {
-    if (rank_ == 0) return;
+    if (rank_ == 0 && counter_ == nullptr) return;
+    if (counter_ != nullptr) return wait_for(round_ + static_cast<std::uint32_t>(rank_));
     char token = 0;
     MPI_Request request;
     MPI_Irecv(&token, 1, MPI_CHAR, rank_ - 1, kTag, machine_, &request);
     wait_sleeping(request);
   }
-  // Hands the turn to the next process on the machine.
+  // Hands the turn to the next process on the machine, and goes on to the next round.
   void pass() {
-    if (rank_ + 1 == size_) return;
-    char token = 0;
-    MPI_Request request;
-    MPI_Isend(&token, 1, MPI_CHAR, rank_ + 1, kTag, machine_, &request);
-    wait_sleeping(request);
+    if (counter_ != nullptr) {
+      std::atomic_ref<std::uint32_t>(*counter_).store(
+          round_ + static_cast<std::uint32_t>(rank_) + 1, std::memory_order_release);
+      futex_wake_all(counter_);
+    } else if (rank_ + 1 < size_) {
+      char token = 0;
+      MPI_Request request;
+      MPI_Isend(&token, 1, MPI_CHAR, rank_ + 1, kTag, machine_, &request);
+      wait_sleeping(request);
+    }
+    round_ += static_cast<std::uint32_t>(size_);
+  }
+  // Returns once every process of the machine has written in the round just passed: the
+  // exchange that follows cannot end before, and this wait sleeps.
+  void await_round() {
+    if (counter_ != nullptr) wait_for(round_);
   }
 
  private:
   static constexpr int kTag = 1;
+
+  // The counter in a window of rank 0's memory that every process of the machine maps. Left
+  // null (the turns then go by message) if any of them cannot have it.
+  void share_counter() {
+    MPI_Comm_set_errhandler(machine_, MPI_ERRORS_RETURN);
+    void* own = nullptr;
+    const MPI_Aint bytes = rank_ == 0 ? 64 : 0;
+    int have =
+        MPI_Win_allocate_shared(bytes, 1, MPI_INFO_NULL, machine_, &own, &window_) == MPI_SUCCESS;
+    void* first = nullptr;
+    if (have != 0) {
+      MPI_Aint size = 0;
+      int unit = 0;
+      have = MPI_Win_shared_query(window_, 0, &size, &unit, &first) == MPI_SUCCESS &&
+             size >= static_cast<MPI_Aint>(sizeof(std::uint32_t)) && first != nullptr;
+    }
+    if (have != 0 && rank_ == 0) *static_cast<std::uint32_t*>(first) = 0;
+    int all_have = 0;  // the counter is set once every process has said so
+    MPI_Allreduce(&have, &all_have, 1, MPI_INT, MPI_MIN, machine_);
+    if (all_have != 0) {
+      counter_ = static_cast<std::uint32_t*>(first);
+    } else if (window_ != MPI_WIN_NULL) {
+      MPI_Win_free(&window_);
+    }
+    MPI_Comm_set_errhandler(machine_, MPI_ERRORS_ARE_FATAL);
+  }
+
+  // Waits until the counter reads turn: a few looks, then asleep. It counts modulo 2^32, and
+  // never passes a turn this process waits for, which it must take first.
+  void wait_for(std::uint32_t turn) const {
+    std::atomic_ref<std::uint32_t> counter(*counter_);
+    constexpr int kQuickLooks = 64;
+    for (int looks = 0; looks < kQuickLooks; ++looks) {
+      if (counter.load(std::memory_order_acquire) == turn) return;
+    }
+    for (std::uint32_t seen; (seen = counter.load(std::memory_order_acquire)) != turn;)
+      futex_wait(counter_, seen);
+  }
+
   MPI_Comm machine_ = MPI_COMM_NULL;
+  MPI_Win window_ = MPI_WIN_NULL;
+  std::uint32_t* counter_ = nullptr;  // in the shared window; null: turns by message
+  std::uint32_t round_ = 0;           // turns taken before this round, modulo 2^32
   int rank_ = 0;
   int size_ = 1;
 };
@@ -270,6 +358,7 @@ std::string write_in_rounds(const OutputPlan& plan, MPI_File shared, const std::
         }
       }
       const std::uint64_t own[3] = {piece.size(), entries, error.empty() ? 0u : 1u};
+      turns.await_round();
       gather_sleeping(own, figures.data(), 3, communicator);
       std::uint64_t bytes_before_mine = 0;
       std::uint64_t entries_before_mine = 0;
@@ -360,8 +449,8 @@ Outcome MpiDestination::write(const GraphSource& source) const {
     if (!files.ok()) opened = close_graph_files(files);
     error = files.error;
   }
-  MPI_Bcast(&opened, 1, MPI_INT, 0, communicator_);
-  MPI_Bcast(in_place.data(), static_cast<int>(in_place.size()), MPI_INT, 0, communicator_);
+  broadcast(&opened, 1, MPI_INT, 0, communicator_);
+  broadcast(in_place.data(), static_cast<int>(in_place.size()), MPI_INT, 0, communicator_);
   broadcast(error, communicator_, 0);
   if (opened != 0) return {opened, {}, error};
 
@@ -420,7 +509,7 @@ Outcome MpiDestination::write(const GraphSource& source) const {
     status = close_graph_files(files);
     error = files.error;
   }
-  MPI_Bcast(&status, 1, MPI_INT, 0, communicator_);
+  broadcast(&status, 1, MPI_INT, 0, communicator_);
   broadcast(error, communicator_, 0);
   if (meter) meter->finish(status == 0, written);
   return {status, {}, error};
