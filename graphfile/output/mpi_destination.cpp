@@ -9,6 +9,7 @@
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -205,34 +206,68 @@ void futex_wake_all(std::uint32_t* word) {
   syscall(SYS_futex, word, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
 }
 
+// What the processes of a round tell each other, and the order of their writes.
+//
 // The processes of one machine write their pieces of a round in turn. They share its page
 // cache, where two writers of one file take turns anyway (the file's lock), the waiting one
 // spinning in the kernel; passing the turn lets it sleep instead. Machines write at once.
 //
-// The turn is a counter in memory the machine's processes share (an MPI shared window): the
-// turns taken since the start, so that process m of M may write in round r when it reads
-// r·M + m. A process waiting for it sleeps in the kernel until the one before wakes it, where
-// polling MPI would wake it every few tens of microseconds (a tenth of a process's CPU went to
-// those looks). Without a shared window, the turn is a message.
-class MachineTurns {
+// Both go through memory that the machine's processes share (an MPI shared window) where they
+// can: the turn is a counter of the turns taken since the start, so that process m of M may
+// write in round r when it reads r·M + m; and when the machine holds every process, the round's
+// figures are gathered there too, each process writing its own and counting itself in. A
+// process that waits sleeps in the kernel (a futex) until the one it waits for wakes it, where
+// polling MPI would wake it every few tens of microseconds: those looks took a tenth of a
+// process's CPU. Without a shared window, the turn is a message and the figures are gathered
+// by MPI.
+class RoundExchange {
  public:
-  explicit MachineTurns(MPI_Comm communicator) {
+  static constexpr int kFigures = 3;  // per process and round: bytes, entries, failed
+
+  explicit RoundExchange(MPI_Comm communicator) : communicator_(communicator) {
     MPI_Comm_split_type(communicator, MPI_COMM_TYPE_SHARED, 0, MPI_INFO_NULL, &machine_);
     MPI_Comm_rank(machine_, &rank_);
     MPI_Comm_size(machine_, &size_);
-    if (size_ > 1) share_counter();
+    int everyone = 0;
+    MPI_Comm_size(communicator, &everyone);
+    // Split by type with equal keys, a machine's processes keep their order: when it holds
+    // every process, its ranks are theirs.
+    if (size_ > 1) share_memory(size_ == everyone);
   }
-  ~MachineTurns() {
+  ~RoundExchange() {
     if (window_ != MPI_WIN_NULL) MPI_Win_free(&window_);
     MPI_Comm_free(&machine_);
   }
-  MachineTurns(const MachineTurns&) = delete;
-  MachineTurns& operator=(const MachineTurns&) = delete;
+  RoundExchange(const RoundExchange&) = delete;
+  RoundExchange& operator=(const RoundExchange&) = delete;
+
+  // Every process's kFigures values of this round, in rank order, into all.
+  void gather(const std::uint64_t* own, std::uint64_t* all) {
+    if (figures_ == nullptr) {
+      // No exchange ends before every process has written the round before: wait asleep.
+      if (turns_ != nullptr) wait_for(turns_, round_);
+      gather_sleeping(own, all, kFigures, communicator_);
+      return;
+    }
+    // Two sets of slots, a round's and the next's: a process may write the next round's figures
+    // while another still reads this round's, never two rounds ahead.
+    std::uint64_t* const slots =
+        figures_ + (rounds_ % 2) * static_cast<std::size_t>(size_) * kFigures;
+    std::copy_n(own, kFigures, slots + static_cast<std::size_t>(rank_) * kFigures);
+    const std::uint32_t everyone = round_ + static_cast<std::uint32_t>(size_);
+    if (std::atomic_ref<std::uint32_t>(*arrived_).fetch_add(1, std::memory_order_acq_rel) + 1 ==
+        everyone) {
+      futex_wake_all(arrived_);
+    } else {
+      wait_for(arrived_, everyone);
+    }
+    std::copy_n(slots, static_cast<std::size_t>(size_) * kFigures, all);
+  }
 
   // Returns once the processes before this one on the machine have written in this round.
   void take() {
-    if (rank_ == 0 && counter_ == nullptr) return;
-    if (counter_ != nullptr) return wait_for(round_ + static_cast<std::uint32_t>(rank_));
+    if (turns_ != nullptr) return wait_for(turns_, round_ + static_cast<std::uint32_t>(rank_));
+    if (rank_ == 0) return;
     char token = 0;
     MPI_Request request;
     MPI_Irecv(&token, 1, MPI_CHAR, rank_ - 1, kTag, machine_, &request);
@@ -240,10 +275,10 @@ class MachineTurns {
   }
   // Hands the turn to the next process on the machine, and goes on to the next round.
   void pass() {
-    if (counter_ != nullptr) {
-      std::atomic_ref<std::uint32_t>(*counter_).store(
-          round_ + static_cast<std::uint32_t>(rank_) + 1, std::memory_order_release);
-      futex_wake_all(counter_);
+    if (turns_ != nullptr) {
+      std::atomic_ref<std::uint32_t>(*turns_).store(round_ + static_cast<std::uint32_t>(rank_) + 1,
+                                                    std::memory_order_release);
+      futex_wake_all(turns_);
     } else if (rank_ + 1 < size_) {
       char token = 0;
       MPI_Request request;
@@ -251,58 +286,69 @@ class MachineTurns {
       wait_sleeping(request);
     }
     round_ += static_cast<std::uint32_t>(size_);
-  }
-  // Returns once every process of the machine has written in the round just passed: the
-  // exchange that follows cannot end before, and this wait sleeps.
-  void await_round() {
-    if (counter_ != nullptr) wait_for(round_);
+    ++rounds_;
   }
 
  private:
   static constexpr int kTag = 1;
+  static constexpr std::size_t kFiguresAt = 64;  // the counters' own cache line before them
 
-  // The counter in a window of rank 0's memory that every process of the machine maps. Left
-  // null (the turns then go by message) if any of them cannot have it.
-  void share_counter() {
+  // The counters, and the figures' slots when gathering here, in a window of rank 0's memory
+  // that every process of the machine maps. Left unshared (turns by message, figures by MPI)
+  // if any of them cannot have it.
+  void share_memory(bool gathering) {
     MPI_Comm_set_errhandler(machine_, MPI_ERRORS_RETURN);
+    const std::size_t slots = gathering ? 2 * static_cast<std::size_t>(size_) * kFigures : 0;
+    const std::size_t bytes = kFiguresAt + slots * sizeof(std::uint64_t);
     void* own = nullptr;
-    const MPI_Aint bytes = rank_ == 0 ? 64 : 0;
-    int have =
-        MPI_Win_allocate_shared(bytes, 1, MPI_INFO_NULL, machine_, &own, &window_) == MPI_SUCCESS;
+    int have = MPI_Win_allocate_shared(rank_ == 0 ? static_cast<MPI_Aint>(bytes) : 0, 1,
+                                       MPI_INFO_NULL, machine_, &own, &window_) == MPI_SUCCESS;
     void* first = nullptr;
     if (have != 0) {
       MPI_Aint size = 0;
       int unit = 0;
       have = MPI_Win_shared_query(window_, 0, &size, &unit, &first) == MPI_SUCCESS &&
-             size >= static_cast<MPI_Aint>(sizeof(std::uint32_t)) && first != nullptr;
+             size >= static_cast<MPI_Aint>(bytes) && first != nullptr;
     }
-    if (have != 0 && rank_ == 0) *static_cast<std::uint32_t*>(first) = 0;
-    int all_have = 0;  // the counter is set once every process has said so
+    if (have != 0 && rank_ == 0) std::memset(first, 0, bytes);
+    int all_have = 0;  // the memory is set once every process has said so
     MPI_Allreduce(&have, &all_have, 1, MPI_INT, MPI_MIN, machine_);
     if (all_have != 0) {
-      counter_ = static_cast<std::uint32_t*>(first);
+      auto* const base = static_cast<char*>(first);
+      turns_ = reinterpret_cast<std::uint32_t*>(base);
+      arrived_ = reinterpret_cast<std::uint32_t*>(base + sizeof(std::uint32_t));
+      if (gathering) figures_ = reinterpret_cast<std::uint64_t*>(base + kFiguresAt);
     } else if (window_ != MPI_WIN_NULL) {
       MPI_Win_free(&window_);
     }
     MPI_Comm_set_errhandler(machine_, MPI_ERRORS_ARE_FATAL);
   }
 
-  // Waits until the counter reads turn: a few looks, then asleep. It counts modulo 2^32, and
-  // never passes a turn this process waits for, which it must take first.
-  void wait_for(std::uint32_t turn) const {
-    std::atomic_ref<std::uint32_t> counter(*counter_);
+  // Waits until the shared counter has reached value: a few looks, then asleep. Counters count
+  // modulo 2^32, and never run more than a round past a value that a process waits for: the
+  // arrivals at the next gathering may begin before a slow process has seen this one's last.
+  static void wait_for(std::uint32_t* counter, std::uint32_t value) {
+    std::atomic_ref<std::uint32_t> shared(*counter);
+    const auto reached = [value](std::uint32_t seen) {
+      return static_cast<std::int32_t>(seen - value) >= 0;
+    };
     constexpr int kQuickLooks = 64;
     for (int looks = 0; looks < kQuickLooks; ++looks) {
-      if (counter.load(std::memory_order_acquire) == turn) return;
+      if (reached(shared.load(std::memory_order_acquire))) return;
     }
-    for (std::uint32_t seen; (seen = counter.load(std::memory_order_acquire)) != turn;)
-      futex_wait(counter_, seen);
+    for (std::uint32_t seen; !reached(seen = shared.load(std::memory_order_acquire));)
+      futex_wait(counter, seen);
   }
 
+  MPI_Comm communicator_;
   MPI_Comm machine_ = MPI_COMM_NULL;
   MPI_Win window_ = MPI_WIN_NULL;
-  std::uint32_t* counter_ = nullptr;  // in the shared window; null: turns by message
+  // In the shared window; null when unshared.
+  std::uint32_t* turns_ = nullptr;    // turns taken
+  std::uint32_t* arrived_ = nullptr;  // arrivals at the round's gathering
+  std::uint64_t* figures_ = nullptr;  // [2][machine rank][kFigures]; null: gathered by MPI
   std::uint32_t round_ = 0;           // turns taken before this round, modulo 2^32
+  std::uint64_t rounds_ = 0;          // rounds before this one
   int rank_ = 0;
   int size_ = 1;
 };
@@ -327,8 +373,8 @@ std::string write_in_rounds(const OutputPlan& plan, MPI_File shared, const std::
   const auto processes = static_cast<std::uint64_t>(size);
   std::uint64_t place = plan.heading().size();  // where the next round's bytes begin
   MemoryRun piece;
-  MachineTurns turns(communicator);
-  std::vector<std::uint64_t> figures(3 * processes);  // [process]: bytes, entries, failed
+  RoundExchange exchange(communicator);
+  std::vector<std::uint64_t> figures(RoundExchange::kFigures * processes);  // [process]
   for (int section = 0; section < plan.sections(); ++section) {
     const JobPlan jobs(plan, plan.run(section, 1, plan.line_count()));
     // Two jobs for each thread of the process. What a round costs beyond its formatting (the
@@ -357,9 +403,9 @@ std::string write_in_rounds(const OutputPlan& plan, MPI_File shared, const std::
           error = "famgen: cannot write '" + name + "': out of memory";
         }
       }
-      const std::uint64_t own[3] = {piece.size(), entries, error.empty() ? 0u : 1u};
-      turns.await_round();
-      gather_sleeping(own, figures.data(), 3, communicator);
+      const std::uint64_t own[RoundExchange::kFigures] = {piece.size(), entries,
+                                                          error.empty() ? 0u : 1u};
+      exchange.gather(own, figures.data());
       std::uint64_t bytes_before_mine = 0;
       std::uint64_t entries_before_mine = 0;
       std::uint64_t round_bytes = 0;
@@ -370,15 +416,16 @@ std::string write_in_rounds(const OutputPlan& plan, MPI_File shared, const std::
           bytes_before_mine = round_bytes;
           entries_before_mine = round_entries;
         }
-        round_bytes += figures[3 * p];
-        round_entries += figures[3 * p + 1];
-        any_failed = any_failed || figures[3 * p + 2] != 0;
+        const std::uint64_t* const of_p = figures.data() + RoundExchange::kFigures * p;
+        round_bytes += of_p[0];
+        round_entries += of_p[1];
+        any_failed = any_failed || of_p[2] != 0;
       }
       // The first process to fail says why, once every process has stopped.
       if (any_failed) return error;
       // Every process takes its turn, with a piece or without, so that the turns of the
       // round reach the last one.
-      turns.take();
+      exchange.take();
       if (mine && piece.size() > 0) {
         char* const begin = piece.data();
         char* const end = begin + piece.size();
@@ -389,7 +436,7 @@ std::string write_in_rounds(const OutputPlan& plan, MPI_File shared, const std::
         sink.write(begin, piece.size());
         error = sink.error();
       }
-      turns.pass();
+      exchange.pass();
       place += round_bytes;
       entries_before += round_entries;
       if (meter != nullptr) {
