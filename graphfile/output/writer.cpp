@@ -1,5 +1,7 @@
 #include "graphfile/output/writer.hpp"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -244,23 +246,41 @@ class MemorySink final : public ByteSink {
 
 }  // namespace
 
-MemoryRun::MemoryRun()
-    : buffer_(std::make_unique_for_overwrite<char[]>(kBlockSize + kOperationRoom)),
-      capacity_(kBlockSize) {
-  cursor = buffer_.get();
-  limit = buffer_.get() + capacity_;
+namespace {
+
+// From this many bytes a run's buffer asks for huge pages: a fault a 2 MiB page.
+constexpr std::size_t kHugePagesFrom = std::size_t{8} << 20;
+
+void advise_huge_pages(char* buffer, std::size_t bytes) {
+  if (bytes >= kHugePagesFrom) madvise(buffer, bytes, MADV_HUGEPAGE);  // a hint: may be refused
+}
+
+}  // namespace
+
+MemoryRun::MemoryRun() : capacity_(kBlockSize) {
+  void* const mapped = mmap(nullptr, capacity_ + kOperationRoom, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  buffer_ = static_cast<char*>(mapped);
+  cursor = buffer_;
+  limit = buffer_ + capacity_;
+}
+
+MemoryRun::~MemoryRun() {
+  munmap(buffer_, capacity_ + kOperationRoom);
 }
 
 void MemoryRun::make_room() {
   const std::size_t held = size();
   const std::size_t capacity = 2 * std::max(capacity_, held);
-  std::unique_ptr<char[]> buffer =
-      std::make_unique_for_overwrite<char[]>(capacity + kOperationRoom);
-  std::memcpy(buffer.get(), buffer_.get(), held);
-  buffer_ = std::move(buffer);
+  void* const moved =
+      mremap(buffer_, capacity_ + kOperationRoom, capacity + kOperationRoom, MREMAP_MAYMOVE);
+  if (moved == MAP_FAILED) throw std::bad_alloc();
+  buffer_ = static_cast<char*>(moved);
   capacity_ = capacity;
-  cursor = buffer_.get() + held;
-  limit = buffer_.get() + capacity_;
+  advise_huge_pages(buffer_, capacity_ + kOperationRoom);
+  cursor = buffer_ + held;
+  limit = buffer_ + capacity_;
 }
 
 void MemoryRun::append(const char* data, std::size_t size) {
