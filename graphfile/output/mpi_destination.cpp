@@ -292,6 +292,10 @@ class RoundExchange {
  private:
   static constexpr int kTag = 1;
   static constexpr std::size_t kFiguresAt = 64;  // the counters' own cache line before them
+  // Where the counters start: eight turns short of 2^32, so that every output of more than a
+  // few rounds counts past it (the tests' larger ones do) and the counting modulo 2^32 is
+  // exercised, not only trusted.
+  static constexpr std::uint32_t kFirstCount = 0xFFFFFFF8;
 
   // The counters, and the figures' slots when gathering here, in a window of rank 0's memory
   // that every process of the machine maps. Left unshared (turns by message, figures by MPI)
@@ -310,7 +314,11 @@ class RoundExchange {
       have = MPI_Win_shared_query(window_, 0, &size, &unit, &first) == MPI_SUCCESS &&
              size >= static_cast<MPI_Aint>(bytes) && first != nullptr;
     }
-    if (have != 0 && rank_ == 0) std::memset(first, 0, bytes);
+    if (have != 0 && rank_ == 0) {
+      std::memset(first, 0, bytes);
+      auto* const counters = static_cast<std::uint32_t*>(first);
+      counters[0] = counters[1] = kFirstCount;
+    }
     int all_have = 0;  // the memory is set once every process has said so
     MPI_Allreduce(&have, &all_have, 1, MPI_INT, MPI_MIN, machine_);
     if (all_have != 0) {
@@ -344,11 +352,11 @@ class RoundExchange {
   MPI_Comm machine_ = MPI_COMM_NULL;
   MPI_Win window_ = MPI_WIN_NULL;
   // In the shared window; null when unshared.
-  std::uint32_t* turns_ = nullptr;    // turns taken
-  std::uint32_t* arrived_ = nullptr;  // arrivals at the round's gathering
-  std::uint64_t* figures_ = nullptr;  // [2][machine rank][kFigures]; null: gathered by MPI
-  std::uint32_t round_ = 0;           // turns taken before this round, modulo 2^32
-  std::uint64_t rounds_ = 0;          // rounds before this one
+  std::uint32_t* turns_ = nullptr;     // turns taken
+  std::uint32_t* arrived_ = nullptr;   // arrivals at the round's gathering
+  std::uint64_t* figures_ = nullptr;   // [2][machine rank][kFigures]; null: gathered by MPI
+  std::uint32_t round_ = kFirstCount;  // turns taken before this round, modulo 2^32
+  std::uint64_t rounds_ = 0;           // rounds before this one
   int rank_ = 0;
   int size_ = 1;
 };
