@@ -29,15 +29,27 @@ std::string mpi_error_text(int code) {
   return std::string(text, static_cast<std::size_t>(length));
 }
 
+// How long a waiting process sleeps between looks: 50 µs within a round, where the wait is short
+// and seen late by as much; up to kLongestPause, doubling, for the waits of an output's start
+// and end (rank 0 opening the file, or replacing an old one of hundreds of megabytes on a disk,
+// which took over 100 ms here: 2,000 looks 50 µs apart, each a wake-up).
+constexpr std::chrono::microseconds kRoundPause{50};
+constexpr std::chrono::microseconds kLongestPause{2000};
+
 // Waits for request to complete. A process that waits for the others (one still writing its
-// piece, say) sleeps between looks rather than spinning on its core as MPI's blocking calls do.
-void wait_sleeping(MPI_Request& request) {
+// piece, say) sleeps between looks rather than spinning on its core as MPI's blocking calls do:
+// pauses from 50 µs, doubling up to longest.
+void wait_sleeping(MPI_Request& request, std::chrono::microseconds longest = kRoundPause) {
   constexpr int kQuickLooks = 64;
+  std::chrono::microseconds pause = kRoundPause;
   for (int looks = 0;; ++looks) {
     int done = 0;
     MPI_Test(&request, &done, MPI_STATUS_IGNORE);
     if (done != 0) return;
-    if (looks >= kQuickLooks) std::this_thread::sleep_for(std::chrono::microseconds(50));
+    if (looks >= kQuickLooks) {
+      std::this_thread::sleep_for(pause);
+      pause = std::min(longest, 2 * pause);
+    }
   }
 }
 
@@ -45,7 +57,7 @@ void wait_sleeping(MPI_Request& request) {
 void broadcast(void* values, int count, MPI_Datatype type, int root, MPI_Comm communicator) {
   MPI_Request request;
   MPI_Ibcast(values, count, type, root, communicator, &request);
-  wait_sleeping(request);
+  wait_sleeping(request, kLongestPause);
 }
 
 void broadcast(std::string& text, MPI_Comm communicator, int root) {
@@ -95,7 +107,7 @@ std::string agreed_failure(const std::string& mine, int rank, int size, MPI_Comm
   int first_failed = mine.empty() ? size : rank;
   MPI_Request request;
   MPI_Iallreduce(MPI_IN_PLACE, &first_failed, 1, MPI_INT, MPI_MIN, communicator, &request);
-  wait_sleeping(request);
+  wait_sleeping(request, kLongestPause);
   if (first_failed == size) return {};
   std::string error = mine;
   broadcast(error, communicator, first_failed);
