@@ -331,8 +331,12 @@ class RoundExchange {
       auto* const counters = static_cast<std::uint32_t*>(first);
       counters[0] = counters[1] = kFirstCount;
     }
-    int all_have = 0;  // the memory is set once every process has said so
+    // The memory is set once every process has said so; the fences keep rank 0's stores before
+    // that exchange and the others' first looks after it.
+    int all_have = 0;
+    std::atomic_thread_fence(std::memory_order_seq_cst);
     MPI_Allreduce(&have, &all_have, 1, MPI_INT, MPI_MIN, machine_);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
     if (all_have != 0) {
       auto* const base = static_cast<char*>(first);
       turns_ = reinterpret_cast<std::uint32_t*>(base);
